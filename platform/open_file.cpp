@@ -1,0 +1,49 @@
+#include "platform/open_file.h"
+
+#include <fcntl.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
+
+std::FILE* OpenSharedFile(const char* path, FileOpenMode mode) {
+    int flags = 0;
+    const char* streamMode = "rb";
+    switch (mode) {
+        case FileOpenMode::Read:
+            flags = O_RDONLY;
+            break;
+        case FileOpenMode::Write:
+            flags = O_WRONLY | O_CREAT | O_TRUNC;
+            streamMode = "wb";
+            break;
+        case FileOpenMode::CreateNew:
+            flags = O_WRONLY | O_CREAT | O_EXCL;
+            streamMode = "wb";
+            break;
+    }
+#if defined(_WIN32)
+    int fd = _sopen(path, flags | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(fd, streamMode);
+    if (!stream) {
+        _close(fd);
+    }
+#else
+    int fd = open(path, flags | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* stream = fdopen(fd, streamMode);
+    if (!stream) {
+        close(fd);
+    }
+#endif
+    return stream;
+}
