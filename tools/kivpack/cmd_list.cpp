@@ -1,0 +1,83 @@
+// kivpack list [--json] FILE
+#include <cstdio>
+#include <string>
+
+#include "tools/kivpack/cli.h"
+#include "tools/kivpack/commands.h"
+#include "tools/kivpack/container_info.h"
+
+namespace kivpack {
+
+static const char kListUsage[] = "kivpack list [--json] FILE";
+
+static std::string SlotJson(const PayloadSlot& s) {
+    return "{\"offset\": " + std::to_string(s.offset) + ", \"length\": " + std::to_string(s.length) +
+           "}";
+}
+
+static std::string SlotText(const PayloadSlot& s, bool isImage) {
+    bool empty = isImage ? s.offset == 0 : s.length == 0;
+    std::string text = "offset " + std::to_string(s.offset) + ", length " + std::to_string(s.length);
+    return empty ? text + " (empty)" : text;
+}
+
+int RunList(int argc, char** argv) {
+    Arguments args(argc, argv);
+    if (args.WantsHelp()) {
+        std::printf(
+            "usage: %s\n\n"
+            "Shows the six slots of FILE's container trailer, the launch mode that the\n"
+            "bootstrapper would choose (the program image wins over the library image)\n"
+            "and the size of the image it would expand. --json prints one object with the\n"
+            "keys mode, program, library, info and expanded_size.\n",
+            kListUsage);
+        return kExitOk;
+    }
+    bool json = args.Flag("--json");
+    std::vector<std::string> files = args.Positionals(1, kListUsage);
+    File container = OpenInput(files[0]);
+    ContainerInfo info = InspectContainer(container.get());
+    if (!info.valid) {
+        FailBad(files[0] + ": Setup.exe is damaged. (no container trailer at its end)");
+    }
+    bool measured = false;
+    StreamInfo stream;
+    if (info.hasMode) {
+        stream = MeasureStream(container.get(), info.imageOffset);
+        measured = true;
+    }
+    const ContainerTrailer& t = info.trailer;
+    const char* mode = !info.hasMode ? nullptr
+                       : info.mode == LaunchMode::Program ? "program"
+                                                          : "library";
+    if (json) {
+        std::string out = "{\"mode\": ";
+        out += mode ? std::string("\"") + mode + "\"" : "null";
+        out += ", \"program\": " + SlotJson(t.programImage);
+        out += ", \"library\": " + SlotJson(t.libraryImage);
+        out += ", \"info\": [";
+        for (int i = 0; i < kSetupInfoCount; ++i) {
+            out += (i ? ", " : "") + SlotJson(t.setupInfo[i]);
+        }
+        out += "], \"expanded_size\": ";
+        out += measured ? std::to_string(stream.expandedSize) : "null";
+        out += "}\n";
+        std::fputs(out.c_str(), stdout);
+        return kExitOk;
+    }
+    std::printf("file size:      %llu\n", info.fileSize);
+    std::printf("program image:  %s\n", SlotText(t.programImage, true).c_str());
+    std::printf("library image:  %s\n", SlotText(t.libraryImage, true).c_str());
+    for (int i = 0; i < kSetupInfoCount; ++i) {
+        std::printf("setup info %d:   %s\n", i, SlotText(t.setupInfo[i], false).c_str());
+    }
+    if (mode) {
+        std::printf("mode:           %s\n", mode);
+        std::printf("expanded size:  %llu\n", stream.expandedSize);
+    } else {
+        std::printf("mode:           none (%s)\n", info.modeError.c_str());
+    }
+    return kExitOk;
+}
+
+}  // namespace kivpack
