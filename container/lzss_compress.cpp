@@ -1,0 +1,176 @@
+#include "container/lzss_compress.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "container/lzss_format.h"
+#include "container/lzss_match_finder.h"
+
+namespace {
+
+// One token per input position, 16 bits: 0 is a literal; otherwise the
+// window index (1 to 4095, never 0) over the length field, exactly the 16
+// bits that follow a copy token's flag.
+using Token = uint16_t;
+
+inline unsigned TokenLength(Token token) {
+    return token == 0 ? 1 : (token & ((1u << kLengthBits) - 1)) + kMinMatch;
+}
+
+inline Token CopyToken(unsigned windowIndex, unsigned length) {
+    return Token((windowIndex << kLengthBits) | (length - kMinMatch));
+}
+
+constexpr uint64_t kProgressStep = 1u << 20;
+
+// Chooses the tokens. Afterwards tokens[p] holds the token that starts at p
+// for every p on the chosen path (other entries are left as they are).
+//
+// The optimal parse runs forward: the least cost of reaching a position is
+// final once every position before it has offered its tokens, and a token
+// reaches at most 17 positions ahead, so a ring of 32 costs suffices. For
+// each position it keeps only the last token of its best path, in the slot
+// of the position before it; walking back from the end then rewrites the
+// path's tokens into the slots of their starts, which the walk has already
+// passed.
+void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Token* tokens,
+                  const LzssProgress& progress) {
+    LzssMatchFinder finder(data, size);
+    uint64_t nextReport = kProgressStep;
+    if (parse == LzssParse::kGreedy) {
+        uint32_t skipUntil = 0;
+        for (uint32_t p = 0; p < size; ++p) {
+            unsigned index = 0;
+            unsigned length = finder.Find(p, &index);  // every position is entered
+            if (p >= skipUntil) {
+                tokens[p] = length ? CopyToken(index, length) : 0;
+                skipUntil = p + (length ? length : 1);
+            }
+            if (progress && p + 1 >= nextReport) {
+                progress(p + 1, size);
+                nextReport += kProgressStep;
+            }
+        }
+        return;
+    }
+
+    constexpr unsigned kRing = 32;
+    constexpr uint64_t kUnreached = std::numeric_limits<uint64_t>::max();
+    uint64_t cost[kRing];
+    for (uint64_t& c : cost) {
+        c = kUnreached;
+    }
+    cost[0] = 0;
+    for (uint32_t p = 0; p < size; ++p) {
+        uint64_t here = cost[p % kRing];
+        cost[p % kRing] = kUnreached;  // the slot now serves position p + 32
+        uint64_t viaLiteral = here + kLiteralBits;
+        if (viaLiteral < cost[(p + 1) % kRing]) {
+            cost[(p + 1) % kRing] = viaLiteral;
+            tokens[p] = 0;
+        }
+        unsigned index = 0;
+        unsigned longest = finder.Find(p, &index);
+        uint64_t viaCopy = here + kMatchBits;
+        for (unsigned length = kMinMatch; length <= longest; ++length) {
+            uint64_t& slot = cost[(p + length) % kRing];
+            if (viaCopy < slot) {
+                slot = viaCopy;
+                tokens[p + length - 1] = CopyToken(index, length);
+            }
+        }
+        if (progress && p + 1 >= nextReport) {
+            progress(p + 1, size);
+            nextReport += kProgressStep;
+        }
+    }
+    // Walk back: each token moves from the slot before its end to its start.
+    for (uint32_t end = size; end > 0;) {
+        Token token = tokens[end - 1];
+        end -= TokenLength(token);
+        tokens[end] = token;
+    }
+}
+
+// Packs tokens most significant bit first and hands out whole bytes.
+template <typename PutByte>
+class BitWriter {
+  public:
+    explicit BitWriter(PutByte put) : put_(put) {}
+    void Write(uint32_t value, unsigned count) {  // count <= 24
+        pending_ = (pending_ << count) | value;
+        pendingBits_ += count;
+        bits_ += count;
+        while (pendingBits_ >= 8) {
+            pendingBits_ -= 8;
+            put_((unsigned char)(pending_ >> pendingBits_));
+        }
+    }
+    // Fills the last byte with 0 bits.
+    void Finish() {
+        if (pendingBits_ > 0) {
+            put_((unsigned char)(pending_ << (8 - pendingBits_)));
+            pendingBits_ = 0;
+        }
+    }
+    uint64_t bits() const { return bits_; }
+
+  private:
+    PutByte put_;
+    uint64_t pending_ = 0;
+    unsigned pendingBits_ = 0;
+    uint64_t bits_ = 0;
+};
+
+template <typename PutByte>
+LzssStats Compress(const unsigned char* data, size_t size, PutByte put,
+                   const LzssProgress& progress, LzssParse parse) {
+    if (size > kMaxCompressInput) {
+        throw std::length_error("input too large to compress (4 GiB or more)");
+    }
+    std::vector<Token> tokens(size);
+    ChooseTokens(data, uint32_t(size), parse, tokens.data(), progress);
+
+    LzssStats stats;
+    BitWriter<PutByte> writer(put);
+    for (size_t p = 0; p < size;) {
+        Token token = tokens[p];
+        if (token == 0) {
+            writer.Write((1u << 8) | data[p], kLiteralBits);
+            ++stats.literals;
+        } else {
+            writer.Write(token, kMatchBits);  // the flag 0 comes first
+            ++stats.matches;
+        }
+        p += TokenLength(token);
+    }
+    writer.Write(0, kEndMarkerBits);
+    writer.Finish();
+    stats.bits = writer.bits();
+    stats.bytes = (stats.bits + 7) / 8;
+    if (progress) {
+        progress(size, size);
+    }
+    return stats;
+}
+
+}  // namespace
+
+LzssStats CompressLzssToFile(const unsigned char* data, size_t size, std::FILE* output,
+                             const LzssProgress& progress, LzssParse parse) {
+    return Compress(
+        data, size, [output](unsigned char byte) { putc_unlocked(byte, output); }, progress,
+        parse);
+}
+
+std::vector<unsigned char> CompressLzss(const unsigned char* data, size_t size, LzssStats* stats,
+                                        const LzssProgress& progress, LzssParse parse) {
+    std::vector<unsigned char> stream;
+    stream.reserve(size / 2 + 16);
+    LzssStats figures = Compress(
+        data, size, [&stream](unsigned char byte) { stream.push_back(byte); }, progress, parse);
+    if (stats) {
+        *stats = figures;
+    }
+    return stream;
+}

@@ -1,0 +1,164 @@
+#include "container/lzss_match_finder.h"
+
+#include <algorithm>
+
+#include "container/lzss_format.h"
+
+namespace {
+
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+// Tree slots: a source may lie up to 4096 positions back, and the slot of the
+// position being entered must not be that of a live source.
+constexpr uint32_t kSlots = 2 * kWindowSize;
+constexpr uint32_t kSlotMask = kSlots - 1;
+constexpr uint32_t kFarthest = kWindowSize;  // a copy at the current index reads 4096 back
+
+// A position whose byte the expander stores at window index 0.
+inline bool StoredAtIndexZero(uint32_t position) {
+    return (position & kWindowMask) == kWindowMask;
+}
+
+}  // namespace
+
+LzssMatchFinder::LzssMatchFinder(const unsigned char* data, size_t size)
+    : data_(data), size_(uint32_t(size)), head_(1u << 16, kNone), tree_(2 * kSlots, kNone) {}
+
+unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
+    unsigned limit = unsigned(std::min<uint32_t>(kMaxMatch, size_ - position));
+    if (limit < kMinMatch) {
+        return 0;  // the last byte: nothing after it needs it as a source
+    }
+    uint32_t source = 0;
+    unsigned length = FindInTree(position, limit, &source);
+    // Before position 4095 some sources still lie in the zero bytes that the
+    // window starts with (the one 4095 bytes back would be window index 0).
+    if (length < limit && position < kWindowSize - 1) {
+        uint32_t distance = 0;
+        unsigned zeroLength = FindInZeroPrefix(position, limit, &distance);
+        if (zeroLength > length) {
+            length = zeroLength;
+            source = position - distance;  // wraps below 0; only its low bits matter
+        }
+    }
+    if (length < kMinMatch) {
+        return 0;
+    }
+    *windowIndex = (source + 1) & kWindowMask;
+    return length;
+}
+
+// The binary tree holds, per first two bytes, the sources of the last 4096
+// positions ordered by the (up to 17) bytes that follow them, the newest at
+// the root and every node newer than its children, so that the walk may stop
+// at the first node that lies too far back. Entering a position splits the
+// tree along the walk into the sources that sort before it and those after,
+// which become its two subtrees; the longest match is met on that walk.
+unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t* source) {
+    const unsigned char* current = data_ + position;
+    unsigned key = (unsigned(current[0]) << 8) | current[1];
+    uint32_t candidate = head_[key];
+    unsigned best = 0;
+    unsigned smallerLength = 0;  // common prefix with the nearest smaller source so far
+    unsigned largerLength = 0;   // and with the nearest larger one
+
+    if (StoredAtIndexZero(position)) {
+        // Search only: the tree stays as it is.
+        while (candidate != kNone && position - candidate <= kFarthest) {
+            const unsigned char* earlier = data_ + candidate;
+            unsigned length = std::min(smallerLength, largerLength);
+            while (length < limit && earlier[length] == current[length]) {
+                ++length;
+            }
+            if (length > best) {
+                best = length;
+                *source = candidate;
+            }
+            if (length == limit) {
+                break;
+            }
+            uint32_t* pair = &tree_[2 * (candidate & kSlotMask)];
+            if (earlier[length] < current[length]) {
+                smallerLength = length;
+                candidate = pair[1];
+            } else {
+                largerLength = length;
+                candidate = pair[0];
+            }
+        }
+        return best;
+    }
+
+    head_[key] = position;
+    uint32_t* pair = &tree_[2 * (position & kSlotMask)];
+    uint32_t* smallerLink = &pair[0];  // where the next smaller source hangs
+    uint32_t* largerLink = &pair[1];   // where the next larger source hangs
+    for (;;) {
+        if (candidate == kNone || position - candidate > kFarthest) {
+            *smallerLink = kNone;
+            *largerLink = kNone;
+            return best;
+        }
+        const unsigned char* earlier = data_ + candidate;
+        uint32_t* candidatePair = &tree_[2 * (candidate & kSlotMask)];
+        unsigned length = std::min(smallerLength, largerLength);
+        while (length < limit && earlier[length] == current[length]) {
+            ++length;
+        }
+        if (length > best) {
+            best = length;
+            *source = candidate;
+        }
+        if (length == limit) {
+            // Equal as far as anyone compares: the new position takes the
+            // candidate's place and its subtrees.
+            *smallerLink = candidatePair[0];
+            *largerLink = candidatePair[1];
+            return best;
+        }
+        if (earlier[length] < current[length]) {
+            *smallerLink = candidate;
+            smallerLink = &candidatePair[1];
+            candidate = *smallerLink;
+            smallerLength = length;
+        } else {
+            *largerLink = candidate;
+            largerLink = &candidatePair[0];
+            candidate = *largerLink;
+            largerLength = length;
+        }
+    }
+}
+
+// Copies that start in the zero bytes the window begins with. A source m
+// bytes before the input (m from 2 to 4096 - position; m = 1 would be window
+// index 0) reads m zero bytes and then the input from its first byte on.
+unsigned LzssMatchFinder::FindInZeroPrefix(uint32_t position, unsigned limit,
+                                           uint32_t* distance) const {
+    const unsigned char* current = data_ + position;
+    unsigned zeros = 0;
+    while (zeros < limit && current[zeros] == 0) {
+        ++zeros;
+    }
+    if (zeros < kMinMatch) {
+        return 0;
+    }
+    uint32_t farthest = kWindowSize - position;  // the largest m
+    unsigned best = 0;
+    if (farthest > zeros) {
+        // Any m beyond the zero run matches exactly the run.
+        best = zeros;
+        *distance = position + zeros + 1;
+    }
+    uint32_t nearest = std::min<uint32_t>(zeros, farthest);
+    for (uint32_t m = kMinMatch; m <= nearest && best < limit; ++m) {
+        unsigned length = m;
+        while (length < limit && data_[length - m] == current[length]) {
+            ++length;
+        }
+        if (length > best) {
+            best = length;
+            *distance = position + m;
+        }
+    }
+    return best;
+}
