@@ -1,6 +1,7 @@
 #include "container/lzss_match_finder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "container/lzss_format.h"
 
@@ -11,6 +12,7 @@ constexpr uint32_t kNone = 0xFFFFFFFFu;
 // position being entered must not be that of a live source.
 constexpr uint32_t kSlots = 2 * kWindowSize;
 constexpr uint32_t kSlotMask = kSlots - 1;
+constexpr unsigned kHeadBits = 16;
 constexpr uint32_t kFarthest = kWindowSize;  // a copy at the current index reads 4096 back
 
 // A position whose byte the expander stores at window index 0.
@@ -18,18 +20,61 @@ inline bool StoredAtIndexZero(uint32_t position) {
     return (position & kWindowMask) == kWindowMask;
 }
 
+// How far `earlier` and `current` agree, from `length` (known to agree) up
+// to `limit`. When `wide`, at least kWideMargin bytes follow `current`, so
+// eight bytes at a time may be compared.
+constexpr uint32_t kWideMargin = kMaxMatch + 8;
+inline unsigned CommonLength(const unsigned char* earlier, const unsigned char* current,
+                             unsigned length, unsigned limit, bool wide) {
+    if (wide) {
+        while (length < limit) {
+            uint64_t a, b;
+            std::memcpy(&a, earlier + length, 8);
+            std::memcpy(&b, current + length, 8);
+            uint64_t diff = a ^ b;
+            if (diff != 0) {
+                length += unsigned(__builtin_ctzll(diff)) / 8;  // little-endian: first byte lowest
+                return std::min(length, limit);
+            }
+            length += 8;
+        }
+        return limit;
+    }
+    while (length < limit && earlier[length] == current[length]) {
+        ++length;
+    }
+    return length;
+}
+
 }  // namespace
 
 LzssMatchFinder::LzssMatchFinder(const unsigned char* data, size_t size)
-    : data_(data), size_(uint32_t(size)), head_(1u << 16, kNone), tree_(2 * kSlots, kNone) {}
+    : data_(data), size_(uint32_t(size)), head_(1u << kHeadBits, kNone),
+      lastPair_(1u << 16, kNone),
+      tree_(2 * kSlots, kNone) {}
 
 unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
     unsigned limit = unsigned(std::min<uint32_t>(kMaxMatch, size_ - position));
     if (limit < kMinMatch) {
         return 0;  // the last byte: nothing after it needs it as a source
     }
+    const unsigned char* current = data_ + position;
     uint32_t source = 0;
-    unsigned length = FindInTree(position, limit, &source);
+    unsigned length = 0;
+    if (limit >= 3) {
+        length = FindInTree(position, limit, &source);
+    }
+    // Pairs are kept apart from the tree, whose buckets go by three bytes:
+    // buckets by two bytes grow long on text.
+    unsigned pair = (unsigned(current[0]) << 8) | current[1];
+    uint32_t lastPair = lastPair_[pair];
+    if (length < kMinMatch && lastPair != kNone && position - lastPair <= kFarthest) {
+        length = kMinMatch;
+        source = lastPair;
+    }
+    if (!StoredAtIndexZero(position)) {
+        lastPair_[pair] = position;
+    }
     // Before position 4095 some sources still lie in the zero bytes that the
     // window starts with (the one 4095 bytes back would be window index 0).
     if (length < limit && position < kWindowSize - 1) {
@@ -47,7 +92,7 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
     return length;
 }
 
-// The binary tree holds, per first two bytes, the sources of the last 4096
+// The binary tree holds, per hash of the first three bytes, the sources of the last 4096
 // positions ordered by the (up to 17) bytes that follow them, the newest at
 // the root and every node newer than its children, so that the walk may stop
 // at the first node that lies too far back. Entering a position splits the
@@ -55,8 +100,10 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
 // which become its two subtrees; the longest match is met on that walk.
 unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t* source) {
     const unsigned char* current = data_ + position;
-    unsigned key = (unsigned(current[0]) << 8) | current[1];
+    uint32_t three = (uint32_t(current[0]) << 16) | (uint32_t(current[1]) << 8) | current[2];
+    uint32_t key = (three * 2654435761u) >> (32 - kHeadBits);
     uint32_t candidate = head_[key];
+    bool wide = size_ - position >= kWideMargin;
     unsigned best = 0;
     unsigned smallerLength = 0;  // common prefix with the nearest smaller source so far
     unsigned largerLength = 0;   // and with the nearest larger one
@@ -65,10 +112,8 @@ unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t
         // Search only: the tree stays as it is.
         while (candidate != kNone && position - candidate <= kFarthest) {
             const unsigned char* earlier = data_ + candidate;
-            unsigned length = std::min(smallerLength, largerLength);
-            while (length < limit && earlier[length] == current[length]) {
-                ++length;
-            }
+            unsigned length = CommonLength(
+                earlier, current, std::min(smallerLength, largerLength), limit, wide);
             if (length > best) {
                 best = length;
                 *source = candidate;
@@ -100,10 +145,8 @@ unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t
         }
         const unsigned char* earlier = data_ + candidate;
         uint32_t* candidatePair = &tree_[2 * (candidate & kSlotMask)];
-        unsigned length = std::min(smallerLength, largerLength);
-        while (length < limit && earlier[length] == current[length]) {
-            ++length;
-        }
+        unsigned length = CommonLength(earlier, current, std::min(smallerLength, largerLength),
+                                       limit, wide);
         if (length > best) {
             best = length;
             *source = candidate;
