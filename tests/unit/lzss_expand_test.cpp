@@ -90,6 +90,28 @@ TEST(ExpandLzss, StopsAtTheEndMarkerAndLeavesTheRestUnread) {
     EXPECT_EQ(position, 3);
 }
 
+// The expansion takes over the reader's cursor where earlier reads left it
+// and hands it back exactly: mid-byte after the end marker, or at the end of
+// the input with no byte (which is how a cut-off stream is told apart).
+TEST(ExpandLzss, SharesTheBitCursorWithTheReader) {
+    ScratchDir dir;
+    Bytes stream = StreamWriter().Bits(0x5, 3).Literal(0x41).Match(1, 3).End().Bits(0x5A, 8).Finish();
+    WriteWholeFile(dir.File("in"), stream);
+    std::FILE* in = std::fopen(dir.File("in").c_str(), "rb");
+    std::FILE* out = std::fopen(dir.File("out").c_str(), "wb");
+    BitReader* reader = CreateBitReader(in);
+    EXPECT_EQ(ReadBits(reader, 3), 0x5u);
+    ExpandLzss(reader, out);
+    EXPECT_EQ(ReadBits(reader, 8), 0x5Au);  // 3 + 9 + 17 + 13 bits in: mid-byte
+    ExpandLzss(reader, out);                // only fill bits are left
+    EXPECT_EQ(reader->currentByte, -1);
+    EXPECT_EQ(reader->mask, 0x80);
+    ReleaseBitReader(reader);
+    std::fclose(in);
+    std::fclose(out);
+    EXPECT_EQ(ReadWholeFile(dir.File("out")), Bytes({0x41, 0x41, 0x41, 0x41}));
+}
+
 TEST(BitReader, ReadsMostSignificantBitFirstAcrossBytes) {
     ScratchDir dir;
     WriteWholeFile(dir.File("bits"), {0xA5, 0x3C});
