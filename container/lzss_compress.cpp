@@ -1,6 +1,7 @@
 #include "container/lzss_compress.h"
 
 #include <limits>
+#include <memory>
 #include <stdexcept>
 
 #include "container/lzss_format.h"
@@ -61,6 +62,7 @@ void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Tok
         c = kUnreached;
     }
     cost[0] = 0;
+    uint64_t reach = 0;  // the farthest position any copy so far ends at
     for (uint32_t p = 0; p < size; ++p) {
         uint64_t here = cost[p % kRing];
         cost[p % kRing] = kUnreached;  // the slot now serves position p + 32
@@ -72,7 +74,17 @@ void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Tok
         unsigned index = 0;
         unsigned longest = finder.Find(p, &index);
         uint64_t viaCopy = here + kMatchBits;
-        for (unsigned length = kMinMatch; length <= longest; ++length) {
+        // Least costs never fall as the position grows, so a copy from an
+        // earlier position reached every position up to `reach` at no more
+        // than this copy would: only the lengths beyond it can gain.
+        unsigned first = kMinMatch;
+        if (reach > p + kMinMatch) {
+            first = unsigned(reach - p) + 1;
+        }
+        if (p + longest > reach) {
+            reach = p + longest;
+        }
+        for (unsigned length = first; length <= longest; ++length) {
             uint64_t& slot = cost[(p + length) % kRing];
             if (viaCopy < slot) {
                 slot = viaCopy;
@@ -128,8 +140,9 @@ LzssStats Compress(const unsigned char* data, size_t size, PutByte put,
     if (size > kMaxCompressInput) {
         throw std::length_error("input too large to compress (4 GiB or more)");
     }
-    std::vector<Token> tokens(size);
-    ChooseTokens(data, uint32_t(size), parse, tokens.data(), progress);
+    // Left uninitialised: every entry read has been written first.
+    std::unique_ptr<Token[]> tokens(new Token[size]);
+    ChooseTokens(data, uint32_t(size), parse, tokens.get(), progress);
 
     LzssStats stats;
     BitWriter<PutByte> writer(put);
