@@ -29,9 +29,9 @@ void CentreOnDesktop(HWND window) {
 }
 
 // The sentence is drawn in normal weight whatever weight the system gave the
-// template's font. When the template's font cannot
-// be read or the copy cannot be made, the window keeps the template's font
-// rather than getting a font made from an unfilled description, or none.
+// template's font. When the template's font cannot be read or the copy cannot
+// be made, the window keeps the template's font rather than getting a font
+// made from an unfilled description, or none at all.
 void UseNormalWeightFont(HWND window) {
     HFONT templateFont = (HFONT)SendMessageA(window, WM_GETFONT, 0, 0);
     if (templateFont == nullptr) {
