@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ class Run : public ::testing::Test {
         TheFakePlatform() = FakePlatform();
         TheFakePlatform().modulePath = dir.File("setup.exe");
         TheFakePlatform().tempPath = dir.File("tmp") + "\\";
+        // On Windows the backslash separates the folder from the name, so the
+        // folder must exist; elsewhere it is part of the file's name.
+        std::filesystem::create_directory(dir.File("tmp"));
         TheFakePlatform().setupEntry = reinterpret_cast<void*>(&RecordingSetup);
         // A stale report from before the run must not show.
         ReportError("stale");
@@ -171,6 +175,7 @@ TEST_F(Run, APathWithoutShortFormIsQuotedOnTheLine) {
     // The temporary folder holds a blank and the volume gives no short form;
     // the bootstrapper's own path has one.
     TheFakePlatform().tempPath = dir.File("my temp") + "\\";
+    std::filesystem::create_directory(dir.File("my temp"));
     TheFakePlatform().modulePath = dir.File("Kiv Setup.exe");
     TheFakePlatform().shortPaths[dir.File("Kiv Setup.exe")] = dir.File("KIVSET~1.EXE");
     WriteBootstrapper(Image::Program);
