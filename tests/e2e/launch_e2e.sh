@@ -7,6 +7,12 @@
 # started by the project's one Wine runner.
 set -u
 
+# Message boxes need a display; without one, run headless under Xvfb.
+if [ -z "${DISPLAY:-}" ] && [ -z "${KIV_E2E_XVFB:-}" ] && command -v xvfb-run >/dev/null; then
+  KIV_E2E_XVFB=1 exec xvfb-run -a bash "$0" "$@"
+fi
+export WINEDEBUG=${WINEDEBUG:--all}
+
 while [ $# -gt 0 ]; do
   case "$1" in
     --runner) runner=$2 ;;
