@@ -42,6 +42,7 @@ test: deps configure
 	scripts/run-tests.sh $(HOST) $(ASAN) $(WIN32)
 
 demo: build
+	cmake --build $(WIN32) -j$(JOBS) --target report_setup
 	scripts/demo.sh
 
 bench: build

@@ -12,4 +12,7 @@
 #define KIV_MSG_START_FAILED "Cannot load secondary setup. (2)"
 #define KIV_MSG_NO_ENTRY "Setup.exe is damaged. (2)"
 
+// The caption of the one error box.
+#define KIV_SETUP_CAPTION "Setup"
+
 #endif

@@ -35,4 +35,47 @@ enum class FileOpenMode {
 // write while it is open. Gives nullptr on failure.
 std::FILE* PlatformOpenFile(const char* path, FileOpenMode mode);
 
+// Removes the file `path`; a failure is not reported (nothing relies on it).
+void PlatformRemoveFile(const char* path);
+
+// Sets the process's error mode to `mode` (0x8001: no system dialog for
+// critical errors or for files that cannot be opened) and drops the old one.
+void PlatformSetErrorMode(unsigned mode);
+
+// The raw command line the process was started with, program name included.
+const char* PlatformGetCommandLine();
+
+// Whether `byte` is the lead byte of a double-byte character in the process's
+// ANSI code page; gives 1 or 0.
+int PlatformIsLeadByte(unsigned char byte);
+
+// Starts the program that `commandLine` names with show state `showCommand`.
+// Gives the start result: 32 or more when the program was started, below 32
+// (an error code) when the system refused, also for a line it finds too long.
+unsigned PlatformStartProgram(const char* commandLine, int showCommand);
+
+// Loads the library `path` into the process. Gives its handle; the caller
+// reads it as a signed 32-bit number, below 32 meaning failure.
+void* PlatformLoadLibrary(const char* path);
+
+// Gives the address of the export named exactly `name` in `library`, or null.
+void* PlatformGetProcAddress(void* library, const char* name);
+
+// Releases a library that PlatformLoadLibrary loaded, so that its file can be
+// removed afterwards.
+void PlatformFreeLibrary(void* library);
+
+// Takes the next message for any window of the thread out of the queue,
+// translates its keys and dispatches it. Gives 1 when there was one, 0 when
+// the queue was empty. A quit message is dispatched like any other.
+int PlatformDispatchNextMessage();
+
+// Pauses the thread for `milliseconds`.
+void PlatformSleep(unsigned milliseconds);
+
+// Shows a modal message box without owner window and returns once the user
+// has dismissed it. `style` is the box's style bits (0x10: OK and the error
+// icon).
+void PlatformMessageBox(const char* text, const char* caption, unsigned style);
+
 #endif

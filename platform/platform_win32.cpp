@@ -13,7 +13,9 @@ unsigned PlatformGetModuleFileName(void* module, char* buffer, unsigned size) {
     return length;
 }
 
-unsigned PlatformGetTempPath(unsigned size, char* buffer) { return GetTempPathA(size, buffer); }
+unsigned PlatformGetTempPath(unsigned size, char* buffer) {
+    return GetTempPathA(size, buffer);
+}
 
 unsigned PlatformGetShortPathName(const char* path, char* buffer, unsigned size) {
     return GetShortPathNameA(path, buffer, size);
@@ -21,4 +23,54 @@ unsigned PlatformGetShortPathName(const char* path, char* buffer, unsigned size)
 
 std::FILE* PlatformOpenFile(const char* path, FileOpenMode mode) {
     return OpenSharedFile(path, mode);
+}
+
+void PlatformRemoveFile(const char* path) {
+    DeleteFileA(path);
+}
+
+void PlatformSetErrorMode(unsigned mode) {
+    SetErrorMode(mode);
+}
+
+const char* PlatformGetCommandLine() {
+    return GetCommandLineA();
+}
+
+int PlatformIsLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) ? 1 : 0;
+}
+
+unsigned PlatformStartProgram(const char* commandLine, int showCommand) {
+    return WinExec(commandLine, UINT(showCommand));
+}
+
+void* PlatformLoadLibrary(const char* path) {
+    return LoadLibraryA(path);
+}
+
+void* PlatformGetProcAddress(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void PlatformFreeLibrary(void* library) {
+    FreeLibrary(static_cast<HMODULE>(library));
+}
+
+int PlatformDispatchNextMessage() {
+    MSG message;
+    if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        return 0;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    return 1;
+}
+
+void PlatformSleep(unsigned milliseconds) {
+    Sleep(milliseconds);
+}
+
+void PlatformMessageBox(const char* text, const char* caption, unsigned style) {
+    MessageBoxA(NULL, text, caption, style);
 }

@@ -1,5 +1,7 @@
 #include "tests/fakes/fake_platform.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/open_file.h"
@@ -20,8 +22,22 @@ static unsigned CopyOut(const std::string& text, char* buffer, unsigned size) {
     return unsigned(text.size());
 }
 
-unsigned PlatformGetModuleFileName(void*, char* buffer, unsigned size) {
-    const std::string& path = TheFakePlatform().modulePath;
+void RecordEvent(const std::string& event) {
+    TheFakePlatform().events.push_back(event);
+}
+
+unsigned PlatformGetModuleFileName(void* module, char* buffer, unsigned size) {
+    FakePlatform& fake = TheFakePlatform();
+    if (module != nullptr && module == fake.startedModule) {
+        RecordEvent("ModuleName(" + std::to_string(uintptr_t(module)) + ")");
+        if (fake.moduleAliveQueries <= 0) {
+            buffer[0] = 0;
+            return 0;
+        }
+        --fake.moduleAliveQueries;
+        return CopyOut("C:\\secondary.exe", buffer, size);
+    }
+    const std::string& path = fake.modulePath;
     // GetModuleFileNameA truncates a long path to the buffer.
     size_t n = path.size() < size - 1 ? path.size() : size - 1;
     std::memcpy(buffer, path.data(), n);
@@ -55,4 +71,69 @@ std::FILE* PlatformOpenFile(const char* path, FileOpenMode mode) {
         return nullptr;
     }
     return OpenSharedFile(path, mode);
+}
+
+void PlatformRemoveFile(const char* path) {
+    RecordEvent(std::string("RemoveFile(") + path + ")");
+    std::remove(path);
+}
+
+void PlatformSetErrorMode(unsigned mode) {
+    char text[32];
+    std::snprintf(text, sizeof text, "SetErrorMode(0x%x)", mode);
+    RecordEvent(text);
+}
+
+const char* PlatformGetCommandLine() {
+    return TheFakePlatform().commandLine.c_str();
+}
+
+int PlatformIsLeadByte(unsigned char byte) {
+    return byte != 0 && TheFakePlatform().leadBytes.find(char(byte)) != std::string::npos;
+}
+
+unsigned PlatformStartProgram(const char* commandLine, int showCommand) {
+    FakePlatform& fake = TheFakePlatform();
+    RecordEvent("StartProgram(" + std::to_string(showCommand) + ")");
+    fake.startedLines.push_back(commandLine);
+    if (std::strlen(commandLine) > fake.longestCommandLine) {
+        return fake.refusedResult;
+    }
+    fake.startedModule =
+        fake.startResult >= 32 ? reinterpret_cast<void*>(uintptr_t(fake.startResult)) : nullptr;
+    return fake.startResult;
+}
+
+void* PlatformLoadLibrary(const char* path) {
+    RecordEvent(std::string("LoadLibrary(") + path + ")");
+    return TheFakePlatform().libraryHandle;
+}
+
+void* PlatformGetProcAddress(void*, const char* name) {
+    RecordEvent(std::string("GetProcAddress(") + name + ")");
+    return std::strcmp(name, "Setup") == 0 ? TheFakePlatform().setupEntry : nullptr;
+}
+
+void PlatformFreeLibrary(void*) {
+    RecordEvent("FreeLibrary");
+}
+
+int PlatformDispatchNextMessage() {
+    FakePlatform& fake = TheFakePlatform();
+    if (fake.queuedMessages <= 0) {
+        return 0;
+    }
+    --fake.queuedMessages;
+    RecordEvent("DispatchMessage");
+    return 1;
+}
+
+void PlatformSleep(unsigned milliseconds) {
+    RecordEvent("Sleep(" + std::to_string(milliseconds) + ")");
+}
+
+void PlatformMessageBox(const char* text, const char* caption, unsigned style) {
+    char bits[16];
+    std::snprintf(bits, sizeof bits, "0x%x", style);
+    RecordEvent(std::string("MessageBox(") + text + "|" + caption + "|" + bits + ")");
 }
