@@ -5,21 +5,17 @@
 #include <stdexcept>
 
 #include "container/lzss_format.h"
-#include "container/lzss_match_finder.h"
+#include "container/lzss_match_blocks.h"
 
 namespace {
 
 // One token per input position, 16 bits: 0 is a literal; otherwise the
 // window index (1 to 4095, never 0) over the length field, exactly the 16
-// bits that follow a copy token's flag.
-using Token = uint16_t;
+// bits that follow a copy token's flag (and packed as a found match is).
+using Token = LzssMatch;
 
 inline unsigned TokenLength(Token token) {
     return token == 0 ? 1 : (token & ((1u << kLengthBits) - 1)) + kMinMatch;
-}
-
-inline Token CopyToken(unsigned windowIndex, unsigned length) {
-    return Token((windowIndex << kLengthBits) | (length - kMinMatch));
 }
 
 constexpr uint64_t kProgressStep = 1u << 20;
@@ -35,25 +31,10 @@ constexpr uint64_t kProgressStep = 1u << 20;
 // path's tokens into the slots of their starts, which the walk has already
 // passed.
 void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Token* tokens,
-                  const LzssProgress& progress) {
-    LzssMatchFinder finder(data, size);
+                  const LzssProgress& progress, const LzssSearchPlan& plan) {
+    LzssMatchBlocks search(data, size, plan.blockSize, plan.threads);
+    const uint32_t blockSize = search.blockSize();
     uint64_t nextReport = kProgressStep;
-    if (parse == LzssParse::kGreedy) {
-        uint32_t skipUntil = 0;
-        for (uint32_t p = 0; p < size; ++p) {
-            unsigned index = 0;
-            unsigned length = finder.Find(p, &index);  // every position is entered
-            if (p >= skipUntil) {
-                tokens[p] = length ? CopyToken(index, length) : 0;
-                skipUntil = p + (length ? length : 1);
-            }
-            if (progress && p + 1 >= nextReport) {
-                progress(p + 1, size);
-                nextReport += kProgressStep;
-            }
-        }
-        return;
-    }
 
     constexpr unsigned kRing = 32;
     constexpr uint64_t kUnreached = std::numeric_limits<uint64_t>::max();
@@ -62,39 +43,58 @@ void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Tok
         c = kUnreached;
     }
     cost[0] = 0;
-    uint64_t reach = 0;  // the farthest position any copy so far ends at
-    for (uint32_t p = 0; p < size; ++p) {
-        uint64_t here = cost[p % kRing];
-        cost[p % kRing] = kUnreached;  // the slot now serves position p + 32
-        uint64_t viaLiteral = here + kLiteralBits;
-        if (viaLiteral < cost[(p + 1) % kRing]) {
-            cost[(p + 1) % kRing] = viaLiteral;
-            tokens[p] = 0;
-        }
-        unsigned index = 0;
-        unsigned longest = finder.Find(p, &index);
-        uint64_t viaCopy = here + kMatchBits;
-        // Least costs never fall as the position grows, so a copy from an
-        // earlier position reached every position up to `reach` at no more
-        // than this copy would: only the lengths beyond it can gain.
-        unsigned first = kMinMatch;
-        if (reach > p + kMinMatch) {
-            first = unsigned(reach - p) + 1;
-        }
-        if (p + longest > reach) {
-            reach = p + longest;
-        }
-        for (unsigned length = first; length <= longest; ++length) {
-            uint64_t& slot = cost[(p + length) % kRing];
-            if (viaCopy < slot) {
-                slot = viaCopy;
-                tokens[p + length - 1] = CopyToken(index, length);
+    uint64_t reach = 0;      // the farthest position any copy so far ends at
+    uint32_t skipUntil = 0;  // greedy: the end of the token last taken
+    for (uint32_t begin = 0, block = 0; begin < size; begin += blockSize, ++block) {
+        const LzssMatch* matches = search.Block(block);
+        uint32_t end = begin + std::min(blockSize, size - begin);
+        for (uint32_t p = begin; p < end; ++p) {
+            LzssMatch match = matches[p - begin];
+            if (parse == LzssParse::kGreedy) {
+                if (p >= skipUntil) {
+                    tokens[p] = match;
+                    skipUntil = p + TokenLength(match);
+                }
+                continue;
+            }
+            uint64_t here = cost[p % kRing];
+            cost[p % kRing] = kUnreached;  // the slot now serves position p + 32
+            uint64_t viaLiteral = here + kLiteralBits;
+            if (viaLiteral < cost[(p + 1) % kRing]) {
+                cost[(p + 1) % kRing] = viaLiteral;
+                tokens[p] = 0;
+            }
+            if (match == 0) {
+                continue;
+            }
+            unsigned longest = TokenLength(match);
+            Token indexBits = Token(match & ~((1u << kLengthBits) - 1));
+            uint64_t viaCopy = here + kMatchBits;
+            // Least costs never fall as the position grows, so a copy from an
+            // earlier position reached every position up to `reach` at no more
+            // than this copy would: only the lengths beyond it can gain.
+            unsigned first = kMinMatch;
+            if (reach > p + kMinMatch) {
+                first = unsigned(reach - p) + 1;
+            }
+            if (p + longest > reach) {
+                reach = p + longest;
+            }
+            for (unsigned length = first; length <= longest; ++length) {
+                uint64_t& slot = cost[(p + length) % kRing];
+                if (viaCopy < slot) {
+                    slot = viaCopy;
+                    tokens[p + length - 1] = Token(indexBits | (length - kMinMatch));
+                }
             }
         }
-        if (progress && p + 1 >= nextReport) {
-            progress(p + 1, size);
-            nextReport += kProgressStep;
+        if (progress && end >= nextReport) {
+            progress(end, size);
+            nextReport = (end / kProgressStep + 1) * kProgressStep;
         }
+    }
+    if (parse == LzssParse::kGreedy) {
+        return;
     }
     // Walk back: each token moves from the slot before its end to its start.
     for (uint32_t end = size; end > 0;) {
@@ -107,7 +107,7 @@ void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Tok
 // Packs tokens most significant bit first and hands out whole bytes.
 template <typename PutByte>
 class BitWriter {
-  public:
+   public:
     explicit BitWriter(PutByte put) : put_(put) {}
     void Write(uint32_t value, unsigned count) {  // count <= 24
         pending_ = (pending_ << count) | value;
@@ -127,7 +127,7 @@ class BitWriter {
     }
     uint64_t bits() const { return bits_; }
 
-  private:
+   private:
     PutByte put_;
     uint64_t pending_ = 0;
     unsigned pendingBits_ = 0;
@@ -136,13 +136,13 @@ class BitWriter {
 
 template <typename PutByte>
 LzssStats Compress(const unsigned char* data, size_t size, PutByte put,
-                   const LzssProgress& progress, LzssParse parse) {
+                   const LzssProgress& progress, LzssParse parse, const LzssSearchPlan& plan) {
     if (size > kMaxCompressInput) {
         throw std::length_error("input too large to compress (4 GiB or more)");
     }
     // Left uninitialised: every entry read has been written first.
     std::unique_ptr<Token[]> tokens(new Token[size]);
-    ChooseTokens(data, uint32_t(size), parse, tokens.get(), progress);
+    ChooseTokens(data, uint32_t(size), parse, tokens.get(), progress, plan);
 
     LzssStats stats;
     BitWriter<PutByte> writer(put);
@@ -170,18 +170,21 @@ LzssStats Compress(const unsigned char* data, size_t size, PutByte put,
 }  // namespace
 
 LzssStats CompressLzssToFile(const unsigned char* data, size_t size, std::FILE* output,
-                             const LzssProgress& progress, LzssParse parse) {
+                             const LzssProgress& progress, LzssParse parse,
+                             const LzssSearchPlan& plan) {
     return Compress(
-        data, size, [output](unsigned char byte) { putc_unlocked(byte, output); }, progress,
-        parse);
+        data, size, [output](unsigned char byte) { putc_unlocked(byte, output); }, progress, parse,
+        plan);
 }
 
 std::vector<unsigned char> CompressLzss(const unsigned char* data, size_t size, LzssStats* stats,
-                                        const LzssProgress& progress, LzssParse parse) {
+                                        const LzssProgress& progress, LzssParse parse,
+                                        const LzssSearchPlan& plan) {
     std::vector<unsigned char> stream;
     stream.reserve(size / 2 + 16);
     LzssStats figures = Compress(
-        data, size, [&stream](unsigned char byte) { stream.push_back(byte); }, progress, parse);
+        data, size, [&stream](unsigned char byte) { stream.push_back(byte); }, progress, parse,
+        plan);
     if (stats) {
         *stats = figures;
     }

@@ -49,9 +49,22 @@ inline unsigned CommonLength(const unsigned char* earlier, const unsigned char* 
 }  // namespace
 
 LzssMatchFinder::LzssMatchFinder(const unsigned char* data, size_t size)
-    : data_(data), size_(uint32_t(size)), head_(1u << kHeadBits, kNone),
+    : data_(data),
+      size_(uint32_t(size)),
+      head_(1u << kHeadBits, kNone),
       lastPair_(1u << 16, kNone),
       tree_(2 * kSlots, kNone) {}
+
+void LzssMatchFinder::Restart(uint32_t position) {
+    std::fill(head_.begin(), head_.end(), kNone);
+    std::fill(lastPair_.begin(), lastPair_.end(), kNone);
+    // Tree nodes need no clearing: a position's links are set when it is
+    // entered, and only entered positions are reached.
+    unsigned index = 0;
+    for (uint32_t p = position > kFarthest ? position - kFarthest : 0; p < position; ++p) {
+        Find(p, &index);
+    }
+}
 
 unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
     unsigned limit = unsigned(std::min<uint32_t>(kMaxMatch, size_ - position));
@@ -112,8 +125,8 @@ unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t
         // Search only: the tree stays as it is.
         while (candidate != kNone && position - candidate <= kFarthest) {
             const unsigned char* earlier = data_ + candidate;
-            unsigned length = CommonLength(
-                earlier, current, std::min(smallerLength, largerLength), limit, wide);
+            unsigned length =
+                CommonLength(earlier, current, std::min(smallerLength, largerLength), limit, wide);
             if (length > best) {
                 best = length;
                 *source = candidate;
@@ -145,8 +158,8 @@ unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t
         }
         const unsigned char* earlier = data_ + candidate;
         uint32_t* candidatePair = &tree_[2 * (candidate & kSlotMask)];
-        unsigned length = CommonLength(earlier, current, std::min(smallerLength, largerLength),
-                                       limit, wide);
+        unsigned length =
+            CommonLength(earlier, current, std::min(smallerLength, largerLength), limit, wide);
         if (length > best) {
             best = length;
             *source = candidate;

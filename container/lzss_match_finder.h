@@ -17,18 +17,26 @@
 #include <vector>
 
 class LzssMatchFinder {
-  public:
+   public:
     // Searches `data` (borrowed, `size` bytes, below 2^32 - 1).
     LzssMatchFinder(const unsigned char* data, size_t size);
 
     // The longest copy (at most 17 bytes, never past the end of the input)
     // that produces the input from `position` on. Must be called once for
-    // every position, in order from 0: each call also enters the position as
-    // a source for the calls after it. Gives the length, or 0 when no copy of
-    // 2 bytes or more exists, and then sets *windowIndex (1 to 4095).
+    // every position, in order from 0 or from where Restart left the search:
+    // each call also enters the position as a source for the calls after it.
+    // Gives the length, or 0 when no copy of 2 bytes or more exists, and then
+    // sets *windowIndex (1 to 4095).
     unsigned Find(uint32_t position, unsigned* windowIndex);
 
-  private:
+    // Forgets every source and enters the (up to 4096) positions before
+    // `position`, the only ones a copy there can read, so that Find may go
+    // on from `position`. Lets separate searches cover separate stretches of
+    // one input: the lengths found do not depend on where a search began
+    // (the window index chosen among equally long sources may).
+    void Restart(uint32_t position);
+
+   private:
     unsigned FindInTree(uint32_t position, unsigned limit, uint32_t* source);
     unsigned FindInZeroPrefix(uint32_t position, unsigned limit, uint32_t* distance) const;
 
@@ -36,7 +44,7 @@ class LzssMatchFinder {
     uint32_t size_;
     std::vector<uint32_t> head_;      // per hash of three bytes: the newest source, a tree's root
     std::vector<uint32_t> lastPair_;  // per first two bytes: the newest source
-    std::vector<uint32_t> tree_;  // per source, by position modulo 8192: smaller, larger
+    std::vector<uint32_t> tree_;      // per source, by position modulo 8192: smaller, larger
 };
 
 #endif
