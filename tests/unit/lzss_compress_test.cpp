@@ -73,9 +73,9 @@ Bytes Random(size_t size, unsigned seed, unsigned alphabet = 256) {
 }
 
 Bytes Text(size_t size, unsigned seed) {
-    static const char* const kWords[] = {"setup ", "the ",   "window ", "of ",     "file ",
-                                         "copy ",  "and ",   "a ",      "stream ", "bytes\n",
-                                         "index ", "zero ",  "Kiv ",    "image ",  ", "};
+    static const char* const kWords[] = {"setup ", "the ",  "window ", "of ",     "file ",
+                                         "copy ",  "and ",  "a ",      "stream ", "bytes\n",
+                                         "index ", "zero ", "Kiv ",    "image ",  ", "};
     std::mt19937 rng(seed);
     Bytes out;
     while (out.size() < size) {
@@ -100,7 +100,9 @@ struct Sample {
     Bytes plain;
 };
 
-void PrintTo(const Sample& s, std::ostream* os) { *os << s.what << " (" << s.plain.size() << ")"; }
+void PrintTo(const Sample& s, std::ostream* os) {
+    *os << s.what << " (" << s.plain.size() << ")";
+}
 
 // ---- least size --------------------------------------------------------
 
@@ -135,20 +137,39 @@ Bytes ZerosThenData() {
 
 class LeastSize : public ::testing::TestWithParam<Sample> {};
 
+// Blocks that each search starts afresh in: one for the whole input, and
+// blocks so short that every source near a block's start lies in blocks
+// before it, down to a fresh search at every position.
+struct PlanCase {
+    const char* what;
+    LzssSearchPlan plan;
+};
+const PlanCase kPlans[] = {
+    {"default", LzssSearchPlan()},
+    {"blocks of 700, one thread", {700, 1}},
+    {"blocks of 4097, two threads", {4097, 2}},
+    {"a block per position, three threads", {1, 3}},
+};
+
 TEST_P(LeastSize, EqualsTheExhaustiveOptimum) {
     const Bytes& plain = GetParam().plain;
-    LzssStats stats;
-    Bytes stream = CompressLzss(plain.data(), plain.size(), &stats);
-    EXPECT_EQ(stats.bits, LeastBits(plain));
-    EXPECT_EQ(stream.size(), (stats.bits + 7) / 8);
-    EXPECT_EQ(stats.bytes, stream.size());
-    EXPECT_EQ(Expand(stream), plain);
+    uint64_t least = LeastBits(plain);
+    for (const PlanCase& c : kPlans) {
+        SCOPED_TRACE(c.what);
+        LzssStats stats;
+        Bytes stream =
+            CompressLzss(plain.data(), plain.size(), &stats, nullptr, LzssParse::kOptimal, c.plan);
+        EXPECT_EQ(stats.bits, least);
+        EXPECT_EQ(stream.size(), (stats.bits + 7) / 8);
+        EXPECT_EQ(stats.bytes, stream.size());
+        EXPECT_EQ(Expand(stream), plain);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Small, LeastSize,
-    ::testing::Values(Sample{"empty", {}}, Sample{"one byte", {0x41}},
-                      Sample{"one zero", {0x00}}, Sample{"two zeros", {0x00, 0x00}},
+    ::testing::Values(Sample{"empty", {}}, Sample{"one byte", {0x41}}, Sample{"one zero", {0x00}},
+                      Sample{"two zeros", {0x00, 0x00}},
                       Sample{"zeros from the unwritten window", Bytes(60, 0)},
                       Sample{"zeros then text", ZerosThenData()},
                       Sample{"overlapping pairs", Repeats(50, 2, 5)},
@@ -202,14 +223,58 @@ TEST_P(RoundTrip, OptimalAndGreedyStreamsExpandToTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(Generated, RoundTrip, ::testing::ValuesIn(RoundTripSamples()));
 
+// Workers take blocks in whatever order they finish them; the stream must
+// not show it, and the size must not depend on where blocks begin.
+TEST(CompressLzss, ThreadsNeverChangeTheStreamAndBlocksNeverChangeItsSize) {
+    Bytes plain = Random(120000, 31, 4);
+    Bytes text = Text(120000, 32);
+    plain.insert(plain.end(), text.begin(), text.end());
+    plain.insert(plain.end(), 9000, 0);
+    LzssStats whole;
+    CompressLzss(plain.data(), plain.size(), &whole, nullptr, LzssParse::kOptimal,
+                 {uint32_t(plain.size()), 1});
+    for (uint32_t blockSize : {4095u, 4096u, 10007u, 65536u}) {
+        SCOPED_TRACE(blockSize);
+        LzssStats first;
+        Bytes one = CompressLzss(plain.data(), plain.size(), &first, nullptr, LzssParse::kOptimal,
+                                 {blockSize, 1});
+        EXPECT_EQ(first.bits, whole.bits);
+        EXPECT_EQ(Expand(one), plain);
+        for (unsigned threads : {2u, 4u}) {
+            EXPECT_EQ(CompressLzss(plain.data(), plain.size(), nullptr, nullptr,
+                                   LzssParse::kOptimal, {blockSize, threads}),
+                      one)
+                << threads << " threads";
+        }
+        LzssStats greedy;
+        Bytes greedyStream = CompressLzss(plain.data(), plain.size(), &greedy, nullptr,
+                                          LzssParse::kGreedy, {blockSize, 2});
+        EXPECT_EQ(Expand(greedyStream), plain);
+        EXPECT_LE(whole.bits, greedy.bits);
+    }
+}
+
+// A caller that gives up from its progress callback leaves workers that are
+// waiting for buffers back: they must be stopped, not left to hang or abort.
+TEST(CompressLzss, GivingUpFromTheProgressCallbackStopsTheWorkers) {
+    Bytes plain = Text(4 << 20, 41);
+    struct GiveUp {};
+    for (unsigned threads : {1u, 2u, 4u}) {
+        EXPECT_THROW(CompressLzss(plain.data(), plain.size(), nullptr,
+                                  [](uint64_t, uint64_t) { throw GiveUp(); }, LzssParse::kOptimal,
+                                  {4096, threads}),
+                     GiveUp)
+            << threads << " threads";
+    }
+}
+
 TEST(CompressLzss, FileOutputMatchesTheBufferAndReportsProgress) {
     Bytes plain = Text(3 << 20, 77);  // three progress steps
     ScratchDir dir;
     std::FILE* out = std::fopen(dir.File("stream").c_str(), "wb");
     std::vector<uint64_t> reports;
-    LzssStats stats = CompressLzssToFile(
-        plain.data(), plain.size(), out,
-        [&](uint64_t done, uint64_t total) {
+    LzssStats stats =
+        CompressLzssToFile(plain.data(), plain.size(), out, [&](uint64_t done, uint64_t total) {
             EXPECT_EQ(total, plain.size());
             reports.push_back(done);
         });
