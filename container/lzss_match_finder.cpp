@@ -13,11 +13,23 @@ constexpr uint32_t kNone = 0xFFFFFFFFu;
 constexpr uint32_t kSlots = 2 * kWindowSize;
 constexpr uint32_t kSlotMask = kSlots - 1;
 constexpr unsigned kHeadBits = 16;
+constexpr unsigned kHead3Bits = 15;
 constexpr uint32_t kFarthest = kWindowSize;  // a copy at the current index reads 4096 back
 
 // A position whose byte the expander stores at window index 0.
 inline bool StoredAtIndexZero(uint32_t position) {
     return (position & kWindowMask) == kWindowMask;
+}
+
+inline uint32_t Hash3(const unsigned char* bytes) {
+    uint32_t three = (uint32_t(bytes[0]) << 16) | (uint32_t(bytes[1]) << 8) | bytes[2];
+    return (three * 2654435761u) >> (32 - kHead3Bits);
+}
+
+inline uint32_t Hash4(const unsigned char* bytes) {
+    uint32_t four;
+    std::memcpy(&four, bytes, 4);
+    return (four * 2654435761u) >> (32 - kHeadBits);
 }
 
 // How far `earlier` and `current` agree, from `length` (known to agree) up
@@ -52,11 +64,14 @@ LzssMatchFinder::LzssMatchFinder(const unsigned char* data, size_t size)
     : data_(data),
       size_(uint32_t(size)),
       head_(1u << kHeadBits, kNone),
+      head3_(1u << kHead3Bits, kNone),
+      chain3_(kSlots, kNone),
       lastPair_(1u << 16, kNone),
       tree_(2 * kSlots, kNone) {}
 
 void LzssMatchFinder::Restart(uint32_t position) {
     std::fill(head_.begin(), head_.end(), kNone);
+    std::fill(head3_.begin(), head3_.end(), kNone);
     std::fill(lastPair_.begin(), lastPair_.end(), kNone);
     // Tree nodes need no clearing: a position's links are set when it is
     // entered, and only entered positions are reached.
@@ -74,11 +89,29 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
     const unsigned char* current = data_ + position;
     uint32_t source = 0;
     unsigned length = 0;
-    if (limit >= 3) {
+    if (limit >= 4) {
         length = FindInTree(position, limit, &source);
     }
-    // Pairs are kept apart from the tree, whose buckets go by three bytes:
-    // buckets by two bytes grow long on text.
+    // Matches of two and three bytes are kept apart from the tree, whose
+    // buckets go by four bytes: buckets by fewer grow long on text.
+    if (limit >= 3) {
+        uint32_t key = Hash3(current);
+        if (length < 3) {
+            for (uint32_t candidate = head3_[key];
+                 candidate != kNone && position - candidate <= kFarthest;
+                 candidate = chain3_[candidate & kSlotMask]) {
+                if (std::memcmp(data_ + candidate, current, 3) == 0) {
+                    length = 3;
+                    source = candidate;
+                    break;
+                }
+            }
+        }
+        if (!StoredAtIndexZero(position)) {
+            chain3_[position & kSlotMask] = head3_[key];
+            head3_[key] = position;
+        }
+    }
     unsigned pair = (unsigned(current[0]) << 8) | current[1];
     uint32_t lastPair = lastPair_[pair];
     if (length < kMinMatch && lastPair != kNone && position - lastPair <= kFarthest) {
@@ -105,7 +138,7 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
     return length;
 }
 
-// The binary tree holds, per hash of the first three bytes, the sources of the last 4096
+// The binary tree holds, per hash of the first four bytes, the sources of the last 4096
 // positions ordered by the (up to 17) bytes that follow them, the newest at
 // the root and every node newer than its children, so that the walk may stop
 // at the first node that lies too far back. Entering a position splits the
@@ -113,8 +146,7 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
 // which become its two subtrees; the longest match is met on that walk.
 unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t* source) {
     const unsigned char* current = data_ + position;
-    uint32_t three = (uint32_t(current[0]) << 16) | (uint32_t(current[1]) << 8) | current[2];
-    uint32_t key = (three * 2654435761u) >> (32 - kHeadBits);
+    uint32_t key = Hash4(current);
     uint32_t candidate = head_[key];
     bool wide = size_ - position >= kWideMargin;
     unsigned best = 0;

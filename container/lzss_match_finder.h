@@ -42,7 +42,10 @@ class LzssMatchFinder {
 
     const unsigned char* data_;
     uint32_t size_;
-    std::vector<uint32_t> head_;      // per hash of three bytes: the newest source, a tree's root
+    std::vector<uint32_t> head_;      // per hash of four bytes: the newest source, a tree's root
+    std::vector<uint32_t> head3_;     // per hash of three bytes: the newest source
+    std::vector<uint32_t> chain3_;    // per source, by position modulo 8192: the one before
+                                      // it with the same hash of three bytes
     std::vector<uint32_t> lastPair_;  // per first two bytes: the newest source
     std::vector<uint32_t> tree_;      // per source, by position modulo 8192: smaller, larger
 };
