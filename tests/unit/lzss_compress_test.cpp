@@ -106,16 +106,18 @@ void PrintTo(const Sample& s, std::ostream* os) {
 
 // ---- least size --------------------------------------------------------
 
-Bytes SourceOnlyAtIndexZero() {
-    // The 17 bytes produced 4096th (stored at window index 0) come back later;
-    // the only source for them starts at index 0, which no copy may use.
-    Bytes plain = Random(4200, 11);
-    Bytes block = Random(17, 12, 200);
+Bytes SourceOnlyAtIndexZero(size_t length) {
+    // The `length` bytes produced 4096th (stored at window index 0) come back
+    // later; the only source for them starts at index 0, which no copy may
+    // use. Matches of 2, 3 and more bytes are searched for apart.
+    Bytes plain = Random(4200, 11, 128);
+    Bytes block = Random(length, 12, 128);
     for (unsigned char& b : block) {
-        b = (unsigned char)(b + 56);  // bytes the rest hardly repeats as pairs
+        b = (unsigned char)(b + 128);  // bytes the rest never has
     }
     std::copy(block.begin(), block.end(), plain.begin() + 4095);
     std::copy(block.begin(), block.end(), plain.begin() + 4150);
+    plain[4150 + length] = plain[4095 + length] ^ 1;  // the copy from index 1 is one byte shorter
     return plain;
 }
 
@@ -176,7 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Sample{"two-letter alphabet", Random(700, 1, 2)},
                       Sample{"four-letter alphabet", Random(900, 2, 4)},
                       Sample{"text", Text(800, 4)}, Sample{"random", Random(300, 6)},
-                      Sample{"source only at index zero", SourceOnlyAtIndexZero()},
+                      Sample{"pair only at index zero", SourceOnlyAtIndexZero(2)},
+                      Sample{"three bytes only at index zero", SourceOnlyAtIndexZero(3)},
+                      Sample{"17 bytes only at index zero", SourceOnlyAtIndexZero(17)},
                       Sample{"source exactly 4096 back", SourceExactly4096Back()},
                       Sample{"small alphabet across the wrap", Random(4400, 8, 3)}));
 
