@@ -14,6 +14,7 @@ constexpr uint32_t kSlots = 2 * kWindowSize;
 constexpr uint32_t kSlotMask = kSlots - 1;
 constexpr unsigned kHeadBits = 16;
 constexpr unsigned kHead3Bits = 15;
+constexpr uint32_t kPrefetchAhead = 8;
 constexpr uint32_t kFarthest = kWindowSize;  // a copy at the current index reads 4096 back
 
 // A position whose byte the expander stores at window index 0.
@@ -87,6 +88,14 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
         return 0;  // the last byte: nothing after it needs it as a source
     }
     const unsigned char* current = data_ + position;
+    if (size_ - position >= kPrefetchAhead + 4) {
+        // The tables are too large for the nearest cache: ask early for the
+        // entries a later call reads.
+        const unsigned char* later = current + kPrefetchAhead;
+        __builtin_prefetch(&head_[Hash4(later)]);
+        __builtin_prefetch(&head3_[Hash3(later)]);
+        __builtin_prefetch(&lastPair_[(unsigned(later[0]) << 8) | later[1]]);
+    }
     uint32_t source = 0;
     unsigned length = 0;
     if (limit >= 4) {
