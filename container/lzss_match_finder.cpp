@@ -15,7 +15,8 @@ constexpr uint32_t kSlotMask = kSlots - 1;
 constexpr unsigned kHeadBits = 16;
 constexpr unsigned kHead3Bits = 15;
 constexpr uint32_t kPrefetchAhead = 8;
-constexpr uint32_t kFarthest = kWindowSize;  // a copy at the current index reads 4096 back
+constexpr unsigned kRunLengths = kMaxMatch + 1;  // run lengths index 0 to 17; 4 to 17 are used
+constexpr uint32_t kFarthest = kWindowSize;      // a copy at the current index reads 4096 back
 
 // A position whose byte the expander stores at window index 0.
 inline bool StoredAtIndexZero(uint32_t position) {
@@ -31,6 +32,14 @@ inline uint32_t Hash4(const unsigned char* bytes) {
     uint32_t four;
     std::memcpy(&four, bytes, 4);
     return (four * 2654435761u) >> (32 - kHeadBits);
+}
+
+// The tree's key for a source that begins with `run` (4 to 17) bytes
+// `byte`: apart from the keys by four bytes, which collide with it only by
+// chance.
+inline uint32_t HashRun(unsigned byte, unsigned run) {
+    uint32_t value = 0xA5000000u | (uint32_t(run) << 8) | byte;
+    return (value * 2246822519u) >> (32 - kHeadBits);
 }
 
 // How far `earlier` and `current` agree, from `length` (known to agree) up
@@ -59,6 +68,34 @@ inline unsigned CommonLength(const unsigned char* earlier, const unsigned char* 
     return length;
 }
 
+// How many bytes equal to the first begin `bytes`, up to `limit` (at
+// least 4); 0 when fewer than four do. When `wide`, at least kWideMargin
+// bytes follow.
+inline unsigned RunLength(const unsigned char* bytes, unsigned limit, bool wide) {
+    uint32_t four;
+    std::memcpy(&four, bytes, 4);
+    if (four != bytes[0] * 0x01010101u) {
+        return 0;
+    }
+    unsigned length = 4;
+    if (wide) {
+        uint64_t pattern = bytes[0] * 0x0101010101010101ull;
+        for (; length < limit; length += 8) {
+            uint64_t eight;
+            std::memcpy(&eight, bytes + length, 8);
+            if (uint64_t diff = eight ^ pattern) {
+                length += unsigned(__builtin_ctzll(diff)) / 8;
+                return std::min(length, limit);
+            }
+        }
+        return limit;
+    }
+    while (length < limit && bytes[length] == bytes[0]) {
+        ++length;
+    }
+    return length;
+}
+
 }  // namespace
 
 LzssMatchFinder::LzssMatchFinder(const unsigned char* data, size_t size)
@@ -68,12 +105,14 @@ LzssMatchFinder::LzssMatchFinder(const unsigned char* data, size_t size)
       head3_(1u << kHead3Bits, kNone),
       chain3_(kSlots, kNone),
       lastPair_(1u << 16, kNone),
+      runNewest_(256 * kRunLengths, kNone),
       tree_(2 * kSlots, kNone) {}
 
 void LzssMatchFinder::Restart(uint32_t position) {
     std::fill(head_.begin(), head_.end(), kNone);
     std::fill(head3_.begin(), head3_.end(), kNone);
     std::fill(lastPair_.begin(), lastPair_.end(), kNone);
+    std::fill(runNewest_.begin(), runNewest_.end(), kNone);
     // Tree nodes need no clearing: a position's links are set when it is
     // entered, and only entered positions are reached.
     unsigned index = 0;
@@ -99,7 +138,29 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
     uint32_t source = 0;
     unsigned length = 0;
     if (limit >= 4) {
-        length = FindInTree(position, limit, &source);
+        // Sources that begin with a run of one byte go by the run's length,
+        // apart from the other sources: zero-padded records and tables put
+        // thousands of them behind the same four zero bytes.
+        bool wide = size_ - position >= kWideMargin;
+        unsigned run = RunLength(current, limit, wide);
+        uint32_t key = run ? HashRun(current[0], run) : Hash4(current);
+        length = FindInTree(position, limit, key, wide, &source);
+        if (run) {
+            uint32_t* newest = &runNewest_[current[0] * kRunLengths];
+            // A source with a run of another length matches as far as the
+            // shorter of the two runs; the tree covered runs as long as this.
+            for (unsigned other = kMaxMatch; other > length && run > length; --other) {
+                uint32_t candidate = newest[other];
+                if (candidate != kNone && position - candidate <= kFarthest &&
+                    std::min(run, other) > length) {
+                    length = std::min(run, other);
+                    source = candidate;
+                }
+            }
+            if (!StoredAtIndexZero(position)) {
+                newest[run] = position;
+            }
+        }
     }
     // Matches of two and three bytes are kept apart from the tree, whose
     // buckets go by four bytes: buckets by fewer grow long on text.
@@ -153,11 +214,10 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
 // at the first node that lies too far back. Entering a position splits the
 // tree along the walk into the sources that sort before it and those after,
 // which become its two subtrees; the longest match is met on that walk.
-unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t* source) {
+unsigned LzssMatchFinder::FindInTree(uint32_t position, unsigned limit, uint32_t key, bool wide,
+                                     uint32_t* source) {
     const unsigned char* current = data_ + position;
-    uint32_t key = Hash4(current);
     uint32_t candidate = head_[key];
-    bool wide = size_ - position >= kWideMargin;
     unsigned best = 0;
     unsigned smallerLength = 0;  // common prefix with the nearest smaller source so far
     unsigned largerLength = 0;   // and with the nearest larger one

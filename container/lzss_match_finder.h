@@ -37,17 +37,20 @@ class LzssMatchFinder {
     void Restart(uint32_t position);
 
    private:
-    unsigned FindInTree(uint32_t position, unsigned limit, uint32_t* source);
+    unsigned FindInTree(uint32_t position, unsigned limit, uint32_t key, bool wide,
+                        uint32_t* source);
     unsigned FindInZeroPrefix(uint32_t position, unsigned limit, uint32_t* distance) const;
 
     const unsigned char* data_;
     uint32_t size_;
-    std::vector<uint32_t> head_;      // per hash of four bytes: the newest source, a tree's root
-    std::vector<uint32_t> head3_;     // per hash of three bytes: the newest source
-    std::vector<uint32_t> chain3_;    // per source, by position modulo 8192: the one before
-                                      // it with the same hash of three bytes
-    std::vector<uint32_t> lastPair_;  // per first two bytes: the newest source
-    std::vector<uint32_t> tree_;      // per source, by position modulo 8192: smaller, larger
+    std::vector<uint32_t> head_;       // per hash of four bytes: the newest source, a tree's root
+    std::vector<uint32_t> head3_;      // per hash of three bytes: the newest source
+    std::vector<uint32_t> chain3_;     // per source, by position modulo 8192: the one before
+                                       // it with the same hash of three bytes
+    std::vector<uint32_t> lastPair_;   // per first two bytes: the newest source
+    std::vector<uint32_t> runNewest_;  // per byte and run length (4 to 17): the newest source
+                                       // that begins with a run of that byte that long
+    std::vector<uint32_t> tree_;       // per source, by position modulo 8192: smaller, larger
 };
 
 #endif

@@ -129,6 +129,26 @@ Bytes SourceExactly4096Back() {
     return plain;
 }
 
+Bytes Runs(size_t count, unsigned seed) {
+    // Runs of one byte, 1 to 22 long, each ended by one or two other bytes
+    // (as zero-padded records have them), and a run that the input's end
+    // cuts short: a run matches a longer run only as far as its own length.
+    std::mt19937 rng(seed);
+    const unsigned char kRunBytes[] = {0x00, 0x00, 0xFF, 'a'};
+    Bytes plain;
+    for (size_t i = 0; i < count; ++i) {
+        unsigned char byte = kRunBytes[rng() % 4];
+        plain.insert(plain.end(), 1 + rng() % 22, byte);
+        for (unsigned n = 1 + rng() % 2; n > 0; --n) {
+            plain.push_back((unsigned char)(byte + 1 + rng() % 3));
+        }
+    }
+    plain.insert(plain.end(), 12, 0xFF);
+    plain.push_back(0x42);  // a byte no run ends with: the last run must be copied whole
+    plain.insert(plain.end(), 9, 0xFF);  // all of it from the tail of the run before
+    return plain;
+}
+
 Bytes ZerosThenData() {
     Bytes plain(40, 0);
     Bytes tail = Text(60, 3);
@@ -170,19 +190,18 @@ TEST_P(LeastSize, EqualsTheExhaustiveOptimum) {
 
 INSTANTIATE_TEST_SUITE_P(
     Small, LeastSize,
-    ::testing::Values(Sample{"empty", {}}, Sample{"one byte", {0x41}}, Sample{"one zero", {0x00}},
-                      Sample{"two zeros", {0x00, 0x00}},
-                      Sample{"zeros from the unwritten window", Bytes(60, 0)},
-                      Sample{"zeros then text", ZerosThenData()},
-                      Sample{"overlapping pairs", Repeats(50, 2, 5)},
-                      Sample{"two-letter alphabet", Random(700, 1, 2)},
-                      Sample{"four-letter alphabet", Random(900, 2, 4)},
-                      Sample{"text", Text(800, 4)}, Sample{"random", Random(300, 6)},
-                      Sample{"pair only at index zero", SourceOnlyAtIndexZero(2)},
-                      Sample{"three bytes only at index zero", SourceOnlyAtIndexZero(3)},
-                      Sample{"17 bytes only at index zero", SourceOnlyAtIndexZero(17)},
-                      Sample{"source exactly 4096 back", SourceExactly4096Back()},
-                      Sample{"small alphabet across the wrap", Random(4400, 8, 3)}));
+    ::testing::Values(
+        Sample{"empty", {}}, Sample{"one byte", {0x41}}, Sample{"one zero", {0x00}},
+        Sample{"two zeros", {0x00, 0x00}}, Sample{"zeros from the unwritten window", Bytes(60, 0)},
+        Sample{"zeros then text", ZerosThenData()}, Sample{"overlapping pairs", Repeats(50, 2, 5)},
+        Sample{"two-letter alphabet", Random(700, 1, 2)},
+        Sample{"four-letter alphabet", Random(900, 2, 4)}, Sample{"text", Text(800, 4)},
+        Sample{"runs of one byte", Runs(150, 13)}, Sample{"random", Random(300, 6)},
+        Sample{"pair only at index zero", SourceOnlyAtIndexZero(2)},
+        Sample{"three bytes only at index zero", SourceOnlyAtIndexZero(3)},
+        Sample{"17 bytes only at index zero", SourceOnlyAtIndexZero(17)},
+        Sample{"source exactly 4096 back", SourceExactly4096Back()},
+        Sample{"small alphabet across the wrap", Random(4400, 8, 3)}));
 
 // ---- round trips ---------------------------------------------------------
 
