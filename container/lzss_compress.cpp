@@ -116,20 +116,19 @@ void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Tok
             uint64_t viaCopy = here + kMatchBits;
             // Least costs never fall as the position grows, so a copy from an
             // earlier position reached every position up to `reach` at no more
-            // than this copy would: only the lengths beyond it can gain.
+            // than this copy would: only the lengths beyond it can gain. And
+            // they always do: nothing before reached past `reach` (a literal
+            // reaches p + 1 at most).
             unsigned first = kMinMatch;
-            if (reach > p + kMinMatch) {
+            if (reach >= p + kMinMatch) {
                 first = unsigned(reach - p) + 1;
+            }
+            for (unsigned length = first; length <= longest; ++length) {
+                cost[(p + length) % kRing] = viaCopy;
+                tokens[p + length - 1] = Token(indexBits | (length - kMinMatch));
             }
             if (p + longest > reach) {
                 reach = p + longest;
-            }
-            for (unsigned length = first; length <= longest; ++length) {
-                uint64_t& slot = cost[(p + length) % kRing];
-                if (viaCopy < slot) {
-                    slot = viaCopy;
-                    tokens[p + length - 1] = Token(indexBits | (length - kMinMatch));
-                }
             }
         }
         if (progress && end >= nextReport) {
