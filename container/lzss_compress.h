@@ -53,7 +53,7 @@ constexpr size_t kMaxCompressInput = 0xFFFFFFF0u;
 // and written to `output` (open for binary writing) at its current position.
 // Gives the stream's figures. Write errors are left in the stream's error
 // state for the caller to check. Memory: two bytes per input byte besides the
-// input, and per worker thread 0.6 MiB for the search and 3 MiB of found
+// input, and per worker thread 0.75 MiB for the search and 3 MiB of found
 // matches. Throws std::bad_alloc when that cannot be had and
 // std::length_error for more than kMaxCompressInput bytes.
 LzssStats CompressLzssToFile(const unsigned char* data, size_t size, std::FILE* output,
