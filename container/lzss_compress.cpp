@@ -147,38 +147,51 @@ void ChooseTokens(const unsigned char* data, uint32_t size, LzssParse parse, Tok
     }
 }
 
-// Packs tokens most significant bit first and hands out whole bytes.
-template <typename PutByte>
+// Packs tokens most significant bit first and hands out whole bytes, a
+// buffer at a time.
+template <typename PutBytes>
 class BitWriter {
    public:
-    explicit BitWriter(PutByte put) : put_(put) {}
+    explicit BitWriter(PutBytes put) : put_(put) {}
     void Write(uint32_t value, unsigned count) {  // count <= 24
         pending_ = (pending_ << count) | value;
         pendingBits_ += count;
         bits_ += count;
         while (pendingBits_ >= 8) {
             pendingBits_ -= 8;
-            put_((unsigned char)(pending_ >> pendingBits_));
+            Put((unsigned char)(pending_ >> pendingBits_));
         }
     }
-    // Fills the last byte with 0 bits.
+    // Fills the last byte with 0 bits and hands out what is left.
     void Finish() {
         if (pendingBits_ > 0) {
-            put_((unsigned char)(pending_ << (8 - pendingBits_)));
+            Put((unsigned char)(pending_ << (8 - pendingBits_)));
             pendingBits_ = 0;
         }
+        put_(buffer_, filled_);
+        filled_ = 0;
     }
     uint64_t bits() const { return bits_; }
 
    private:
-    PutByte put_;
+    void Put(unsigned char byte) {
+        buffer_[filled_++] = byte;
+        if (filled_ == sizeof buffer_) {
+            put_(buffer_, filled_);
+            filled_ = 0;
+        }
+    }
+
+    PutBytes put_;
     uint64_t pending_ = 0;
     unsigned pendingBits_ = 0;
     uint64_t bits_ = 0;
+    size_t filled_ = 0;
+    unsigned char buffer_[1 << 14];
 };
 
-template <typename PutByte>
-LzssStats Compress(const unsigned char* data, size_t size, PutByte put,
+template <typename PutBytes>
+LzssStats Compress(const unsigned char* data, size_t size, PutBytes put,
                    const LzssProgress& progress, LzssParse parse, const LzssSearchPlan& plan) {
     if (size > kMaxCompressInput) {
         throw std::length_error("input too large to compress (4 GiB or more)");
@@ -188,7 +201,7 @@ LzssStats Compress(const unsigned char* data, size_t size, PutByte put,
     ChooseTokens(data, uint32_t(size), parse, tokens.get(), progress, plan);
 
     LzssStats stats;
-    BitWriter<PutByte> writer(put);
+    BitWriter<PutBytes> writer(put);
     for (size_t p = 0; p < size;) {
         Token token = tokens[p];
         if (token == 0) {
@@ -216,8 +229,11 @@ LzssStats CompressLzssToFile(const unsigned char* data, size_t size, std::FILE* 
                              const LzssProgress& progress, LzssParse parse,
                              const LzssSearchPlan& plan) {
     return Compress(
-        data, size, [output](unsigned char byte) { putc_unlocked(byte, output); }, progress, parse,
-        plan);
+        data, size,
+        [output](const unsigned char* bytes, size_t count) {
+            std::fwrite(bytes, 1, count, output);
+        },
+        progress, parse, plan);
 }
 
 std::vector<unsigned char> CompressLzss(const unsigned char* data, size_t size, LzssStats* stats,
@@ -226,8 +242,11 @@ std::vector<unsigned char> CompressLzss(const unsigned char* data, size_t size, 
     std::vector<unsigned char> stream;
     stream.reserve(size / 2 + 16);
     LzssStats figures = Compress(
-        data, size, [&stream](unsigned char byte) { stream.push_back(byte); }, progress, parse,
-        plan);
+        data, size,
+        [&stream](const unsigned char* bytes, size_t count) {
+            stream.insert(stream.end(), bytes, bytes + count);
+        },
+        progress, parse, plan);
     if (stats) {
         *stats = figures;
     }
