@@ -23,8 +23,18 @@ inline bool StoredAtIndexZero(uint32_t position) {
     return (position & kWindowMask) == kWindowMask;
 }
 
-inline uint32_t Hash3(const unsigned char* bytes) {
-    uint32_t three = (uint32_t(bytes[0]) << 16) | (uint32_t(bytes[1]) << 8) | bytes[2];
+// The first three bytes, read as one little-endian number; `four` when at
+// least four bytes are there to read at once.
+inline uint32_t ThreeBytes(const unsigned char* bytes, bool four) {
+    if (four) {
+        uint32_t value;
+        std::memcpy(&value, bytes, 4);
+        return value & 0xFFFFFFu;
+    }
+    return bytes[0] | (uint32_t(bytes[1]) << 8) | (uint32_t(bytes[2]) << 16);
+}
+
+inline uint32_t Hash3(uint32_t three) {
     return (three * 2654435761u) >> (32 - kHead3Bits);
 }
 
@@ -132,7 +142,7 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
         // entries a later call reads.
         const unsigned char* later = current + kPrefetchAhead;
         __builtin_prefetch(&head_[Hash4(later)]);
-        __builtin_prefetch(&head3_[Hash3(later)]);
+        __builtin_prefetch(&head3_[Hash3(ThreeBytes(later, true))]);
         __builtin_prefetch(&lastPair_[(unsigned(later[0]) << 8) | later[1]]);
     }
     uint32_t source = 0;
@@ -165,12 +175,14 @@ unsigned LzssMatchFinder::Find(uint32_t position, unsigned* windowIndex) {
     // Matches of two and three bytes are kept apart from the tree, whose
     // buckets go by four bytes: buckets by fewer grow long on text.
     if (limit >= 3) {
-        uint32_t key = Hash3(current);
+        uint32_t three = ThreeBytes(current, limit >= 4);
+        uint32_t key = Hash3(three);
         if (length < 3) {
             for (uint32_t candidate = head3_[key];
                  candidate != kNone && position - candidate <= kFarthest;
                  candidate = chain3_[candidate & kSlotMask]) {
-                if (std::memcmp(data_ + candidate, current, 3) == 0) {
+                // A source lies before the current position: four bytes are there.
+                if (ThreeBytes(data_ + candidate, true) == three) {
                     length = 3;
                     source = candidate;
                     break;
