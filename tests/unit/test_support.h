@@ -49,6 +49,35 @@ Bytes TrailerBytes(const ContainerTrailer& trailer);
 ContainerTrailer MakeTrailer(PayloadSlot program, PayloadSlot library,
                              const std::vector<PayloadSlot>& info);
 
+// A hand-made PE image: headers as the tests say, sections whose raw data
+// is filled with a pattern. Defaults give a plain 32-bit program of 0x600
+// bytes (headers in 0x200, two sections of 0x200).
+struct PeSpec {
+    struct Section {
+        const char* name;
+        uint32_t virtualAddress, virtualSize, pointerToRawData, sizeOfRawData;
+    };
+    bool pe64 = false;
+    uint32_t peOffset = 0x80;
+    uint32_t directoryCount = 16;        // NumberOfRvaAndSizes as written
+    int32_t optionalHeaderSize = -1;     // -1: the standard size for the magic
+    uint32_t sizeOfHeaders = 0x200;
+    PayloadSlot security = {0, 0};       // directory 4: file offset and size
+    PayloadSlot resource = {0, 0};       // directory 2: RVA and size
+    std::vector<Section> sections = {{".text", 0x1000, 0x180, 0x200, 0x200},
+                                     {".rsrc", 0x2000, 0x300, 0x400, 0x200}};
+};
+Bytes MakePeImage(const PeSpec& spec);
+
+// Where the security directory's entry stands in an image made by
+// MakePeImage, so that a test can point it at a certificate table.
+size_t SecurityDirectoryOffset(const PeSpec& spec);
+
+// Signs `file` the way a signing tool lays it out: zero padding up to a
+// multiple of 8, then a certificate table of `tableSize` bytes (a multiple
+// of 8) that ends the file, with the security directory pointing at it.
+Bytes AppendCertificateTable(Bytes file, const PeSpec& spec, uint32_t tableSize = 1024);
+
 Bytes Concat(std::initializer_list<Bytes> parts);
 Bytes Pattern(size_t size, unsigned seed);  // deterministic, mixed bytes
 
