@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -32,6 +33,9 @@ class Extraction : public ::testing::Test {
         TheFakePlatform() = FakePlatform();
         TheFakePlatform().modulePath = dir.File("setup.exe");
         TheFakePlatform().tempPath = dir.File("tmp") + "\\";
+        // On Windows the backslash separates "tmp" from the name, so the
+        // folder must exist; elsewhere it is part of the file's name.
+        std::filesystem::create_directory(dir.File("tmp"));
         ResetErrorLatch();
         launchMode = LaunchMode::Library;
         bootstrapPath[0] = 0;
@@ -305,6 +309,7 @@ TEST_F(TempNames, ADirectoryThatFitsOnlyShortNamesUsesThem) {
     EXPECT_EQ(CreateAndClose(LaunchMode::Program), "");
 }
 
+#ifndef _WIN32  // on Windows the name alone lands in the root folder of the drive
 TEST_F(TempNames, NoTemporaryDirectoryUsesTheNameAlone) {
     TheFakePlatform().hasTempPath = false;
     char cwd[4096];
@@ -316,6 +321,7 @@ TEST_F(TempNames, NoTemporaryDirectoryUsesTheNameAlone) {
     EXPECT_EQ(name, "\\_setup0.exe");
     EXPECT_TRUE(created);
 }
+#endif
 
 // --- Blob copies ---------------------------------------------------------
 

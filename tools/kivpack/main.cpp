@@ -46,6 +46,7 @@ void PrintHelp(std::FILE* to) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
+        std::fputs("kivpack: no command given\n\n", stderr);
         PrintHelp(stderr);
         return kivpack::kExitUsage;
     }
