@@ -53,3 +53,32 @@ def rewritten(image: bytes, blobs) -> bytes:
         else:
             slots.append((0, 0))
     return bytes(out) + trailer(info=slots)
+
+
+def pattern(size: int, seed: int) -> bytes:
+    """Deterministic mixed bytes (the same generator as the unit tests')."""
+    x = (seed * 2654435761 + 1) & 0xFFFFFFFF
+    out = bytearray(size)
+    for i in range(size):
+        x ^= (x << 13) & 0xFFFFFFFF
+        x ^= x >> 17
+        x ^= (x << 5) & 0xFFFFFFFF
+        out[i] = x >> 24
+    return bytes(out)
+
+
+def zero_bomb(stream_size: int):
+    """A stream of about `stream_size` bytes made only of 17-byte match
+    tokens over the still-zero window: the densest the format allows (17 bytes
+    for 17 bits, so 8:1). Gives (stream, expanded size)."""
+    tokens = stream_size * 8 // 17
+    # One token: flag 0, index 100, length field 15 (17 bytes); 8 tokens fill
+    # exactly 17 bytes, so build 8 once and repeat them.
+    bits = ("0" + format(100, "012b") + "1111") * 8
+    eight = bytes(int(bits[i:i + 8], 2) for i in range(0, len(bits), 8))
+    body = eight * (tokens // 8)
+    rest = tokens % 8
+    tail = ("0" + format(100, "012b") + "1111") * rest + "0" * 13
+    tail += "0" * (-len(tail) % 8)
+    body += bytes(int(tail[i:i + 8], 2) for i in range(0, len(tail), 8))
+    return body, tokens * 17
