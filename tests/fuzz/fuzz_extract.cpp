@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakePlatform& fake = TheFakePlatform();
     fake = FakePlatform();
     fake.modulePath = setup;
-    fake.tempPath = Folder();  // the name brings its own separator
+    fake.tempPath = std::string(Folder()) + "/";  // the name follows the "/"
     ResetErrorLatch();
     launchMode = LaunchMode::Library;
     bootstrapPath[0] = 0;
