@@ -383,9 +383,9 @@ class SignedSetups : public Extraction, public ::testing::WithParamInterface<int
 // must come out byte for byte as from the unsigned file, whatever padding
 // the file size needs.
 TEST_P(SignedSetups, ExtractExactlyLikeTheUnsignedFile) {
-    PeSpec spec;
+    PeLayout layout;
     ContainerFile c;
-    c.Add(MakePeImage(spec));
+    c.Add(MakePeImage(layout));
     PayloadSlot image = c.Add(LiteralStream(Pattern(7000, 3)));
     PayloadSlot s0 = c.Add(Pattern(5000 + size_t(GetParam()), 4));
     PayloadSlot s2 = c.Add(Pattern(33, 5));
@@ -396,7 +396,7 @@ TEST_P(SignedSetups, ExtractExactlyLikeTheUnsignedFile) {
     Bytes fromPlain = ReadWholeFile(tempSetupPath);
     std::remove(tempSetupPath);
 
-    WriteSetup(AppendCertificateTable(plain, spec, 2048));
+    WriteSetup(AppendCertificateTable(plain, layout, 2048));
     ASSERT_EQ(ExtractSecondarySetup(), 1) << errorLatch.text;
     EXPECT_EQ(ReadWholeFile(tempSetupPath), fromPlain);
     EXPECT_EQ(fromPlain.size(), 7000u + 5000u + size_t(GetParam()) + 33u + kTrailerSize);

@@ -31,8 +31,8 @@ Found FindIn(const Bytes& file) {
 
 // A stub image, an image stream and one blob of `blobSize` bytes, then the
 // trailer: an unsigned setup whose size the blob sets.
-Bytes UnsignedSetup(const PeSpec& spec, size_t blobSize, ContainerTrailer* trailer) {
-    Bytes stub = MakePeImage(spec);
+Bytes UnsignedSetup(const PeLayout& layout, size_t blobSize, ContainerTrailer* trailer) {
+    Bytes stub = MakePeImage(layout);
     Bytes stream = LiteralStream(Pattern(300, 1));
     Bytes blob = Pattern(blobSize, 2);
     *trailer = MakeTrailer({uint32_t(stub.size()), uint32_t(stream.size())}, {0, 0},
@@ -43,11 +43,11 @@ Bytes UnsignedSetup(const PeSpec& spec, size_t blobSize, ContainerTrailer* trail
 class EveryPadding : public ::testing::TestWithParam<int> {};
 
 TEST_P(EveryPadding, FindsTheTrailerInFrontOfTheCertificateTable) {
-    PeSpec spec;
+    PeLayout layout;
     ContainerTrailer written;
-    Bytes plain = UnsignedSetup(spec, 100 + size_t(GetParam()), &written);
+    Bytes plain = UnsignedSetup(layout, 100 + size_t(GetParam()), &written);
     uint32_t padding = uint32_t((8 - plain.size() % 8) % 8);
-    Bytes file = AppendCertificateTable(plain, spec, 1032);
+    Bytes file = AppendCertificateTable(plain, layout, 1032);
 
     Found found = FindIn(file);
     ASSERT_EQ(found.valid, 1) << "file size mod 8 = " << plain.size() % 8;
@@ -62,10 +62,10 @@ TEST_P(EveryPadding, FindsTheTrailerInFrontOfTheCertificateTable) {
 INSTANTIATE_TEST_SUITE_P(SizeMod8, EveryPadding, ::testing::Range(0, 8));
 
 TEST(FindTrailer, ATrailerThatEndsTheFileIsReadAsBeforeEvenWithACertificateDirectory) {
-    PeSpec spec;
-    spec.security = {0x10, 0x20};  // stale, pointing into the file
+    PeLayout layout;
+    layout.security = {0x10, 0x20};  // stale, pointing into the file
     ContainerTrailer written;
-    Bytes file = UnsignedSetup(spec, 10, &written);
+    Bytes file = UnsignedSetup(layout, 10, &written);
     Found found = FindIn(file);
     ASSERT_EQ(found.valid, 1);
     EXPECT_EQ(found.place.isSigned, 0);
@@ -94,13 +94,13 @@ void Put32(Bytes& b, size_t at, uint32_t v) {
 }
 
 TEST_P(SpoiledSignedSetups, AreDamaged) {
-    PeSpec spec;
+    PeLayout layout;
     ContainerTrailer written;
-    Bytes plain = UnsignedSetup(spec, 103, &written);
-    Bytes file = AppendCertificateTable(plain, spec, 64);
+    Bytes plain = UnsignedSetup(layout, 103, &written);
+    Bytes file = AppendCertificateTable(plain, layout, 64);
     size_t certificate = (plain.size() + 7) / 8 * 8;
     ASSERT_EQ(FindIn(file).valid, 1);
-    GetParam().spoil(&file, SecurityDirectoryOffset(spec), certificate);
+    GetParam().spoil(&file, SecurityDirectoryOffset(layout), certificate);
     EXPECT_EQ(FindIn(file).valid, 0) << GetParam().what;
 
     // The bootstrapper's reading says so in its words.
@@ -142,20 +142,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FindTrailer, ATableThatIsTheWholeFileAfterTheHeadersFindsNothing) {
     // The directory claims a table that starts before any room for a trailer.
-    PeSpec spec;
-    Bytes file = MakePeImage(spec);
-    Put32(file, SecurityDirectoryOffset(spec), 40);
-    Put32(file, SecurityDirectoryOffset(spec) + 4, uint32_t(file.size() - 40));
+    PeLayout layout;
+    Bytes file = MakePeImage(layout);
+    Put32(file, SecurityDirectoryOffset(layout), 40);
+    Put32(file, SecurityDirectoryOffset(layout) + 4, uint32_t(file.size() - 40));
     EXPECT_EQ(FindIn(file).valid, 0);
 }
 
 TEST(FindTrailer, ATrailerRightAfterTheHeadersOfATinyFileIsFound) {
     // The smallest signed layout: headers, trailer, table; no room wasted.
-    PeSpec spec;
-    spec.sections.clear();
-    Bytes headers = MakePeImage(spec);
+    PeLayout layout;
+    layout.sections.clear();
+    Bytes headers = MakePeImage(layout);
     ContainerTrailer t = MakeTrailer({0, 0}, {uint32_t(headers.size()), 0}, {});
-    Bytes file = AppendCertificateTable(Concat({headers, TrailerBytes(t)}), spec, 8);
+    Bytes file = AppendCertificateTable(Concat({headers, TrailerBytes(t)}), layout, 8);
     Found found = FindIn(file);
     ASSERT_EQ(found.valid, 1);
     EXPECT_EQ(found.place.position, headers.size());

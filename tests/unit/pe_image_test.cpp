@@ -30,19 +30,19 @@ int Parse(const Bytes& bytes, PeImage* image) {
 class PeFormats : public ::testing::TestWithParam<bool> {};
 
 TEST_P(PeFormats, GivesTheHeaderFieldsAndTheirOffsets) {
-    PeSpec spec;
-    spec.pe64 = GetParam();
-    spec.security = {0x600, 0x48};
-    spec.resource = {0x2000, 0x300};
-    Bytes file = MakePeImage(spec);
+    PeLayout layout;
+    layout.pe64 = GetParam();
+    layout.security = {0x600, 0x48};
+    layout.resource = {0x2000, 0x300};
+    Bytes file = MakePeImage(layout);
     PeImage image;
     ASSERT_EQ(Parse(file, &image), 1);
 
     EXPECT_EQ(image.peHeaderOffset, 0x80u);
-    EXPECT_EQ(image.machine, spec.pe64 ? 0x8664 : 0x14c);
+    EXPECT_EQ(image.machine, layout.pe64 ? 0x8664 : 0x14c);
     EXPECT_EQ(image.sectionCount, 2);
-    EXPECT_EQ(image.magic, spec.pe64 ? kPeMagic64 : kPeMagic32);
-    EXPECT_EQ(image.imageBase, spec.pe64 ? 0x140000000ull : 0x400000ull);
+    EXPECT_EQ(image.magic, layout.pe64 ? kPeMagic64 : kPeMagic32);
+    EXPECT_EQ(image.imageBase, layout.pe64 ? 0x140000000ull : 0x400000ull);
     EXPECT_EQ(image.sectionAlignment, 0x1000u);
     EXPECT_EQ(image.fileAlignment, 0x200u);
     EXPECT_EQ(image.sizeOfImage, 0x3000u);
@@ -50,12 +50,12 @@ TEST_P(PeFormats, GivesTheHeaderFieldsAndTheirOffsets) {
     EXPECT_EQ(image.subsystem, 2);
     EXPECT_EQ(image.directoryCount, 16u);
     EXPECT_EQ(image.optionalHeaderOffset, 0x80u + 24);
-    EXPECT_EQ(image.sectionTableOffset, 0x80u + 24 + (spec.pe64 ? 240 : 224));
+    EXPECT_EQ(image.sectionTableOffset, 0x80u + 24 + (layout.pe64 ? 240 : 224));
 
     // The recorded offsets point at the fields themselves.
     EXPECT_EQ(image.checkSum, 0xC0DEu);
     EXPECT_EQ(file[image.checkSumOffset], 0xDE);
-    EXPECT_EQ(image.dataDirectoryOffset + 8 * kPeDirSecurity, SecurityDirectoryOffset(spec));
+    EXPECT_EQ(image.dataDirectoryOffset + 8 * kPeDirSecurity, SecurityDirectoryOffset(layout));
 
     PeDataDirectory security = GetPeDirectory(&image, kPeDirSecurity);
     EXPECT_EQ(security.virtualAddress, 0x600u);
@@ -79,15 +79,15 @@ INSTANTIATE_TEST_SUITE_P(Magic, PeFormats, ::testing::Values(false, true),
 
 struct BadHeader {
     const char* what;
-    void (*spoil)(PeSpec* spec, Bytes* file);
+    void (*spoil)(PeLayout* layout, Bytes* file);
 };
 
 class BadHeaders : public ::testing::TestWithParam<BadHeader> {};
 
 TEST_P(BadHeaders, AreRefused) {
-    PeSpec spec;
-    Bytes file = MakePeImage(spec);
-    GetParam().spoil(&spec, &file);
+    PeLayout layout;
+    Bytes file = MakePeImage(layout);
+    GetParam().spoil(&layout, &file);
     PeImage image;
     EXPECT_EQ(Parse(file, &image), 0) << GetParam().what;
 }
@@ -95,34 +95,35 @@ TEST_P(BadHeaders, AreRefused) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BadHeaders,
     ::testing::Values(
-        BadHeader{"empty", [](PeSpec*, Bytes* f) { f->clear(); }},
-        BadHeader{"shorter than the DOS header", [](PeSpec*, Bytes* f) { f->resize(63); }},
-        BadHeader{"no MZ", [](PeSpec*, Bytes* f) { (*f)[1] = 'X'; }},
+        BadHeader{"empty", [](PeLayout*, Bytes* f) { f->clear(); }},
+        BadHeader{"shorter than the DOS header", [](PeLayout*, Bytes* f) { f->resize(63); }},
+        BadHeader{"no MZ", [](PeLayout*, Bytes* f) { (*f)[1] = 'X'; }},
         BadHeader{"PE header offset past the end",
-                  [](PeSpec*, Bytes* f) { Put32(*f, 0x3c, 0x10000); }},
+                  [](PeLayout*, Bytes* f) { Put32(*f, 0x3c, 0x10000); }},
         BadHeader{"PE header offset 0xFFFFFFFF",
-                  [](PeSpec*, Bytes* f) { Put32(*f, 0x3c, 0xFFFFFFFF); }},
-        BadHeader{"PE header offset 2^31", [](PeSpec*, Bytes* f) { Put32(*f, 0x3c, 0x80000000); }},
+                  [](PeLayout*, Bytes* f) { Put32(*f, 0x3c, 0xFFFFFFFF); }},
+        BadHeader{"PE header offset 2^31",
+                  [](PeLayout*, Bytes* f) { Put32(*f, 0x3c, 0x80000000); }},
         BadHeader{"file header cut off",
-                  [](PeSpec*, Bytes* f) { Put32(*f, 0x3c, uint32_t(f->size() - 20)); }},
-        BadHeader{"wrong PE signature", [](PeSpec*, Bytes* f) { (*f)[0x82] = 1; }},
+                  [](PeLayout*, Bytes* f) { Put32(*f, 0x3c, uint32_t(f->size() - 20)); }},
+        BadHeader{"wrong PE signature", [](PeLayout*, Bytes* f) { (*f)[0x82] = 1; }},
         BadHeader{"unknown optional header magic",
-                  [](PeSpec*, Bytes* f) { (*f)[0x80 + 24] = 0x07; }},
+                  [](PeLayout*, Bytes* f) { (*f)[0x80 + 24] = 0x07; }},
         BadHeader{"optional header too small for its directories",
-                  [](PeSpec*, Bytes* f) { (*f)[0x80 + 20] = 95, (*f)[0x80 + 21] = 0; }},
+                  [](PeLayout*, Bytes* f) { (*f)[0x80 + 20] = 95, (*f)[0x80 + 21] = 0; }},
         BadHeader{"optional header size past the end",
-                  [](PeSpec*, Bytes* f) { (*f)[0x80 + 20] = 0xff, (*f)[0x80 + 21] = 0xff; }},
-        BadHeader{"97 sections", [](PeSpec*, Bytes* f) { (*f)[0x80 + 6] = 97; }},
+                  [](PeLayout*, Bytes* f) { (*f)[0x80 + 20] = 0xff, (*f)[0x80 + 21] = 0xff; }},
+        BadHeader{"97 sections", [](PeLayout*, Bytes* f) { (*f)[0x80 + 6] = 97; }},
         BadHeader{"section count 0xFFFF",
-                  [](PeSpec*, Bytes* f) { (*f)[0x80 + 6] = 0xff, (*f)[0x80 + 7] = 0xff; }},
+                  [](PeLayout*, Bytes* f) { (*f)[0x80 + 6] = 0xff, (*f)[0x80 + 7] = 0xff; }},
         BadHeader{"section table cut off",
-                  [](PeSpec*, Bytes* f) { f->resize(0x80 + 24 + 224 + 79); }}),
+                  [](PeLayout*, Bytes* f) { f->resize(0x80 + 24 + 224 + 79); }}),
     [](const auto& info) { return std::to_string(info.index); });
 
 TEST(PeImage, AnyPrefixParsesOnlyOnceItHoldsTheSectionTable) {
-    PeSpec spec;
-    spec.sections.push_back({".data", 0x3000, 0x10, 0x600, 0x200});
-    Bytes file = MakePeImage(spec);
+    PeLayout layout;
+    layout.sections.push_back({".data", 0x3000, 0x10, 0x600, 0x200});
+    Bytes file = MakePeImage(layout);
     size_t tableEnd = 0x80 + 24 + 224 + 3 * 40;
     for (size_t n = 0; n <= file.size(); ++n) {
         PeImage image;
@@ -142,12 +143,12 @@ class DirectoryCounts : public ::testing::TestWithParam<DirectoryCountCase> {};
 // The count in the header is believed only as far as the header holds
 // entries; a directory beyond it reads as (0, 0).
 TEST_P(DirectoryCounts, AreClampedToWhatTheHeaderHolds) {
-    PeSpec spec;
-    spec.directoryCount = GetParam().declared;
-    spec.optionalHeaderSize = GetParam().optionalHeaderSize;
-    spec.security = {0x600, 0x40};
+    PeLayout layout;
+    layout.directoryCount = GetParam().declared;
+    layout.optionalHeaderSize = GetParam().optionalHeaderSize;
+    layout.security = {0x600, 0x40};
     PeImage image;
-    ASSERT_EQ(Parse(MakePeImage(spec), &image), 1);
+    ASSERT_EQ(Parse(MakePeImage(layout), &image), 1);
     EXPECT_EQ(image.directoryCount, GetParam().expected);
     PeDataDirectory security = GetPeDirectory(&image, kPeDirSecurity);
     EXPECT_EQ(security.virtualAddress, GetParam().expected > 4 ? 0x600u : 0u);
@@ -163,8 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DirectoryCountCase{16, 96 + 4 * 8 + 7, 4}, DirectoryCountCase{16, 96, 0}));
 
 TEST(PeImage, MapsRvasThroughTheSectionsRawData) {
-    PeSpec spec;
-    Bytes file = MakePeImage(spec);
+    PeLayout layout;
+    Bytes file = MakePeImage(layout);
     PeImage image;
     ASSERT_EQ(Parse(file, &image), 1);
     struct {
@@ -191,9 +192,9 @@ TEST(PeImage, MapsRvasThroughTheSectionsRawData) {
 }
 
 TEST(PeImage, AnRvaNearTheTopDoesNotWrapIntoASection) {
-    PeSpec spec;
-    spec.sections = {{".big", 0xFFFFF000, 0x2000, 0x200, 0x200}};
-    Bytes file = MakePeImage(spec);
+    PeLayout layout;
+    layout.sections = {{".big", 0xFFFFF000, 0x2000, 0x200, 0x200}};
+    Bytes file = MakePeImage(layout);
     PeImage image;
     ASSERT_EQ(Parse(file, &image), 1);
     uint32_t offset = 0;
