@@ -79,7 +79,7 @@ TEST(FindTrailer, AFileThatIsOnlyATrailerIsStillValid) {
     EXPECT_EQ(found.place.position, 0u);
 }
 
-// A signed setup of 5 bytes of padding (blob of 103 bytes), spoiled one way.
+// A signed setup with 5 bytes of padding (blob of 103 bytes), spoiled one way.
 struct Spoiled {
     const char* what;
     void (*spoil)(Bytes* file, size_t directory, size_t certificate);
@@ -99,6 +99,7 @@ TEST_P(SpoiledSignedSetups, AreDamaged) {
     Bytes plain = UnsignedSetup(layout, 103, &written);
     Bytes file = AppendCertificateTable(plain, layout, 64);
     size_t certificate = (plain.size() + 7) / 8 * 8;
+    ASSERT_EQ(certificate - plain.size(), 5u);
     ASSERT_EQ(FindIn(file).valid, 1);
     GetParam().spoil(&file, SecurityDirectoryOffset(layout), certificate);
     EXPECT_EQ(FindIn(file).valid, 0) << GetParam().what;
@@ -126,10 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Put32(*f, d + 4, uint32_t(0x100000000ull - 8 + 64));
                 }},
         Spoiled{"a padding byte is not zero", [](Bytes* f, size_t, size_t c) { (*f)[c - 1] = 1; }},
-        Spoiled{"eight bytes of padding",
+        Spoiled{"eight bytes of padding (five, and three more)",
                 [](Bytes* f, size_t d, size_t c) {
-                    f->insert(f->begin() + long(c), 8, 0);
-                    Put32(*f, d, uint32_t(c + 8));
+                    f->insert(f->begin() + long(c), 3, 0);
+                    Put32(*f, d, uint32_t(c + 3));
                 }},
         Spoiled{"trailer signature in other letter case",
                 [](Bytes* f, size_t, size_t c) { (*f)[c - 5 - 8] = 'k'; }},
