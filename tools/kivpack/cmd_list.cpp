@@ -39,7 +39,8 @@ int RunList(int argc, char** argv) {
     File container = OpenInput(files[0]);
     ContainerInfo info = InspectContainer(container.get());
     if (!info.valid) {
-        FailBad(files[0] + ": Setup.exe is damaged. (no container trailer at its end)");
+        FailBad(files[0] +
+                ": Setup.exe is damaged. (no container trailer at its end or before a certificate table)");
     }
     bool measured = false;
     StreamInfo stream;

@@ -58,7 +58,9 @@ int RunVerify(int argc, char** argv) {
     ContainerInfo info = InspectContainer(container.get());
     std::vector<std::string> problems;
     if (!info.valid) {
-        problems.push_back("no valid container trailer at the end of the file (Setup.exe is damaged.)");
+        problems.push_back(
+            "no valid container trailer at the end of the file or in front of a certificate table "
+            "(Setup.exe is damaged.)");
     } else {
         const ContainerTrailer& t = info.trailer;
         if (t.programImage.offset == 0 && t.libraryImage.offset == 0) {
