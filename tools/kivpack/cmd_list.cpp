@@ -28,8 +28,9 @@ int RunList(int argc, char** argv) {
             "usage: %s\n\n"
             "Shows the six slots of FILE's container trailer, the launch mode that the\n"
             "bootstrapper would choose (the program image wins over the library image)\n"
-            "and the size of the image it would expand. --json prints one object with the\n"
-            "keys mode, program, library, info and expanded_size.\n",
+            "and the size of the image it would expand. A signed setup's trailer is found\n"
+            "in front of its certificate table, as the bootstrapper finds it. --json prints\n"
+            "one object with the keys mode, program, library, info, expanded_size and signed.\n",
             kListUsage);
         return kExitOk;
     }
@@ -38,7 +39,8 @@ int RunList(int argc, char** argv) {
     File container = OpenInput(files[0]);
     ContainerInfo info = InspectContainer(container.get());
     if (!info.valid) {
-        FailBad(files[0] + ": Setup.exe is damaged. (no container trailer at its end)");
+        FailBad(files[0] +
+                ": Setup.exe is damaged. (no container trailer at its end or before a certificate table)");
     }
     bool measured = false;
     StreamInfo stream;
@@ -61,11 +63,18 @@ int RunList(int argc, char** argv) {
         }
         out += "], \"expanded_size\": ";
         out += measured ? std::to_string(stream.expandedSize) : "null";
+        out += std::string(", \"signed\": ") + (info.place.isSigned ? "true" : "false");
         out += "}\n";
         std::fputs(out.c_str(), stdout);
         return kExitOk;
     }
     std::printf("file size:      %llu\n", info.fileSize);
+    if (info.place.isSigned) {
+        std::printf("signed:         yes (trailer at %u, certificate table at %u, %u bytes)\n",
+                    info.place.position, info.place.certificateOffset, info.place.certificateSize);
+    } else {
+        std::printf("signed:         no\n");
+    }
     std::printf("program image:  %s\n", SlotText(t.programImage, true).c_str());
     std::printf("library image:  %s\n", SlotText(t.libraryImage, true).c_str());
     for (int i = 0; i < kSetupInfoCount; ++i) {
