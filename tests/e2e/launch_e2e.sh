@@ -4,8 +4,8 @@
 # window of the bootstrapper beside it, the exit code, what the secondary setup
 # received, what its file holds (against `kivpack extract`), and what is left
 # in the temporary folder, and where a library loaded by name during Setup
-# comes from when one is planted beside setup.exe. All runs go through one Wine process (run_plan.exe),
-# started by the project's one Wine runner.
+# comes from when one is planted beside setup.exe. All runs go through one
+# Wine process (run_plan.exe), started by the project's one Wine runner.
 set -u
 
 # Message boxes need a display; without one, run headless under Xvfb.
