@@ -12,8 +12,8 @@ namespace kivpack {
 static const char kListUsage[] = "kivpack list [--json] FILE";
 
 static std::string SlotJson(const PayloadSlot& s) {
-    return "{\"offset\": " + std::to_string(s.offset) + ", \"length\": " + std::to_string(s.length) +
-           "}";
+    return "{\"offset\": " + std::to_string(s.offset) +
+           ", \"length\": " + std::to_string(s.length) + "}";
 }
 
 // `text` (UTF-8) as a JSON string, control characters escaped.
@@ -46,7 +46,8 @@ static std::string PrintableText(const std::string& text) {
 
 static std::string SlotText(const PayloadSlot& s, bool isImage) {
     bool empty = isImage ? s.offset == 0 : s.length == 0;
-    std::string text = "offset " + std::to_string(s.offset) + ", length " + std::to_string(s.length);
+    std::string text =
+        "offset " + std::to_string(s.offset) + ", length " + std::to_string(s.length);
     return empty ? text + " (empty)" : text;
 }
 
@@ -71,7 +72,8 @@ int RunList(int argc, char** argv) {
     ContainerInfo info = InspectContainer(container.get());
     if (!info.valid) {
         FailBad(files[0] +
-                ": Setup.exe is damaged. (no container trailer at its end or before a certificate table)");
+                ": Setup.exe is damaged. (no container trailer at its end or before a certificate "
+                "table)");
     }
     bool measured = false;
     StreamInfo stream;
@@ -81,7 +83,7 @@ int RunList(int argc, char** argv) {
     }
     StubIdentity identity = ReadStubIdentity(container.get(), info.fileSize);
     const ContainerTrailer& t = info.trailer;
-    const char* mode = !info.hasMode ? nullptr
+    const char* mode = !info.hasMode                      ? nullptr
                        : info.mode == LaunchMode::Program ? "program"
                                                           : "library";
     if (json) {

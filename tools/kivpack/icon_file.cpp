@@ -16,7 +16,9 @@ enum {
 
 const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 
-uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t Le16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 uint32_t Le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -85,9 +87,14 @@ bool ReadIconFile(const std::vector<unsigned char>& file, std::vector<IconImage>
             *error = "image " + std::to_string(i + 1) + " runs past the end of the file";
             return false;
         }
-        IconImage image{e[0], e[1], e[2], e[3], Le16(e + 4), Le16(e + 6),
-                        std::vector<unsigned char>(file.begin() + offset,
-                                                   file.begin() + offset + size)};
+        IconImage image{
+            e[0],
+            e[1],
+            e[2],
+            e[3],
+            Le16(e + 4),
+            Le16(e + 6),
+            std::vector<unsigned char>(file.begin() + offset, file.begin() + offset + size)};
         std::string why;
         if (!CheckImage(&image, &why)) {
             *error = "image " + std::to_string(i + 1) + ": " + why;

@@ -19,7 +19,9 @@ enum {
 const int kLevels = 3;
 const uint32_t kHighBit = 0x80000000u;
 
-uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t Le16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 uint32_t Le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -118,7 +120,9 @@ struct Reader {
     }
 };
 
-uint32_t Align(uint32_t value, uint32_t to) { return (value + to - 1) / to * to; }
+uint32_t Align(uint32_t value, uint32_t to) {
+    return (value + to - 1) / to * to;
+}
 
 void Put16(std::vector<unsigned char>& out, uint32_t at, uint32_t v) {
     out[at] = (unsigned char)v;
@@ -174,8 +178,14 @@ bool ReadResourceTree(const unsigned char* bytes, size_t size, const PeImage& im
             if (!Fits(size, s.pointerToRawData, s.sizeOfRawData)) {
                 break;
             }
-            Reader reader{bytes, size, image, bytes + s.pointerToRawData + skip,
-                          s.sizeOfRawData - skip, 0, 0, std::string()};
+            Reader reader{bytes,
+                          size,
+                          image,
+                          bytes + s.pointerToRawData + skip,
+                          s.sizeOfRawData - skip,
+                          0,
+                          0,
+                          std::string()};
             if (!reader.ReadDirectory(0, 0, root)) {
                 *error = reader.error;
                 return false;
@@ -289,9 +299,10 @@ ResourceNode& ResourceWithId(ResourceNode& dir, uint16_t id) {
 }
 
 void RemoveResource(ResourceNode& dir, uint16_t id) {
-    dir.children.erase(std::remove_if(dir.children.begin(), dir.children.end(),
-                                      [id](const ResourceNode& c) { return !c.named && c.id == id; }),
-                       dir.children.end());
+    dir.children.erase(
+        std::remove_if(dir.children.begin(), dir.children.end(),
+                       [id](const ResourceNode& c) { return !c.named && c.id == id; }),
+        dir.children.end());
 }
 
 }  // namespace kivpack

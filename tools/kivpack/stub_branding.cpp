@@ -31,9 +31,13 @@ void Put32(std::vector<unsigned char>& out, uint64_t at, uint32_t v) {
     }
 }
 
-bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+bool IsPowerOfTwo(uint32_t v) {
+    return v != 0 && (v & (v - 1)) == 0;
+}
 
-uint64_t Align(uint64_t value, uint32_t to) { return (value + to - 1) / to * to; }
+uint64_t Align(uint64_t value, uint32_t to) {
+    return (value + to - 1) / to * to;
+}
 
 std::string VersionText(const uint16_t parts[4]) {
     return std::to_string(parts[0]) + ", " + std::to_string(parts[1]) + ", " +
@@ -159,8 +163,9 @@ ResourceSection LastResourceSection(const std::vector<unsigned char>& stub,
         FailBad(stubName + " has no resources to brand");
     }
     if (GetPeDirectory(&image, kPeDirSecurity).virtualAddress != 0) {
-        FailBad(stubName + " is signed, and branding would break its signature: brand an "
-                           "unsigned stub and sign the built setup");
+        FailBad(stubName +
+                " is signed, and branding would break its signature: brand an "
+                "unsigned stub and sign the built setup");
     }
     ResourceSection found{-1, {}};
     for (int i = 0; i < image.sectionCount; ++i) {
@@ -187,8 +192,9 @@ ResourceSection LastResourceSection(const std::vector<unsigned char>& stub,
         }
     }
     if (!last) {
-        FailBad(stubName + ": its resource section is not the last section, so it cannot grow "
-                           "(link the stub with its resources last)");
+        FailBad(stubName +
+                ": its resource section is not the last section, so it cannot grow "
+                "(link the stub with its resources last)");
     }
     if (rawEnd != stub.size()) {
         FailBad(stubName + ": " + std::to_string(stub.size() - rawEnd) +
@@ -274,8 +280,8 @@ std::vector<unsigned char> BrandStub(const std::vector<unsigned char>& stub,
     // A stub without a checksum keeps none; one with a checksum gets the
     // checksum of what it now is.
     if (image.checkSum != 0) {
-        Put32(out, image.checkSumOffset, ComputePeChecksum(out.data(), out.size(),
-                                                           image.checkSumOffset));
+        Put32(out, image.checkSumOffset,
+              ComputePeChecksum(out.data(), out.size(), image.checkSumOffset));
     }
     return out;
 }

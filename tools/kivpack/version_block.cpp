@@ -12,13 +12,17 @@ enum {
 const int kMaxDepth = 8;  // real blocks nest four deep
 const uint32_t kFixedSignature = 0xFEEF04BD;
 
-uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t Le16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 uint32_t Le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-size_t Align4(size_t n) { return (n + 3) & ~size_t(3); }
+size_t Align4(size_t n) {
+    return (n + 3) & ~size_t(3);
+}
 
 // Reads the block at the start of the `size` bytes at `p`; *length gets its
 // stored length.
@@ -143,8 +147,8 @@ std::u16string TextValue(const VersionBlock& block) {
 bool ReadVersionBlock(const unsigned char* bytes, size_t size, VersionBlock* root) {
     *root = VersionBlock();
     size_t length;
-    return ReadBlock(bytes, size, 0, root, &length) &&
-           root->value.size() == kFixedFileInfoSize && Le32(root->value.data()) == kFixedSignature;
+    return ReadBlock(bytes, size, 0, root, &length) && root->value.size() == kFixedFileInfoSize &&
+           Le32(root->value.data()) == kFixedSignature;
 }
 
 std::vector<unsigned char> WriteVersionBlock(const VersionBlock& root) {
@@ -162,8 +166,8 @@ VersionBlock NewVersionBlock() {
     root.valueLength = kFixedFileInfoSize;
     root.value.assign(kFixedFileInfoSize, 0);
     Put32(root.value, 0, kFixedSignature);
-    Put32(root.value, 4, 0x00010000);  // structure version 1.0
-    Put32(root.value, 24, 0x3F);       // VS_FFI_FILEFLAGSMASK
+    Put32(root.value, 4, 0x00010000);   // structure version 1.0
+    Put32(root.value, 24, 0x3F);        // VS_FFI_FILEFLAGSMASK
     Put32(root.value, 32, 0x00040004);  // VOS_NT_WINDOWS32
     Put32(root.value, 36, 1);           // VFT_APP
     ChildOrNew(ChildOrNew(root, u"StringFileInfo", 1), u"040904b0", 1);
