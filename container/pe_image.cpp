@@ -5,6 +5,7 @@
 // Field positions inside the optional header; PE32 and PE32+ share all up to
 // the stack sizes, which are 4 bytes wide in one and 8 in the other.
 enum {
+    kOptSizeOfInitializedData = 8,
     kOptImageBase = 24,  // PE32+: 8 bytes at 24; PE32: 4 bytes at 28
     kOptSectionAlignment = 32,
     kOptFileAlignment = 36,
@@ -69,8 +70,11 @@ int ParsePeImage(const unsigned char* bytes, size_t size, PeImage* image) {
     image->imageBase = image->magic == kPeMagic64 ? uint64_t(Le32(oh + kOptImageBase)) |
                                                         uint64_t(Le32(oh + kOptImageBase + 4)) << 32
                                                   : Le32(oh + kOptImageBase + 4);
+    image->sizeOfInitializedDataOffset = opt + kOptSizeOfInitializedData;
+    image->sizeOfInitializedData = Le32(oh + kOptSizeOfInitializedData);
     image->sectionAlignment = Le32(oh + kOptSectionAlignment);
     image->fileAlignment = Le32(oh + kOptFileAlignment);
+    image->sizeOfImageOffset = opt + kOptSizeOfImage;
     image->sizeOfImage = Le32(oh + kOptSizeOfImage);
     image->sizeOfHeaders = Le32(oh + kOptSizeOfHeaders);
     image->checkSumOffset = opt + kOptCheckSum;
@@ -152,4 +156,20 @@ int PeRvaToFileOffset(const unsigned char* bytes, size_t size, const PeImage* im
         }
     }
     return 0;
+}
+
+uint32_t ComputePeChecksum(const unsigned char* bytes, size_t size, uint32_t checkSumOffset) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < size; i += 2) {
+        // The field's own bytes count as zero; it is 4-byte aligned in every
+        // image, so it covers whole words.
+        if (i >= checkSumOffset && i - checkSumOffset < 4) {
+            continue;
+        }
+        uint32_t word = bytes[i] | (i + 1 < size ? bytes[i + 1] << 8 : 0);
+        sum += word;
+        sum = (sum & 0xffff) + (sum >> 16);
+    }
+    sum = (sum & 0xffff) + (sum >> 16);
+    return uint32_t(sum + size);
 }

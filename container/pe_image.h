@@ -62,9 +62,12 @@ struct PeImage {
     // Optional header.
     uint32_t optionalHeaderOffset;
     uint16_t magic;  // kPeMagic32 or kPeMagic64
+    uint32_t sizeOfInitializedDataOffset;
+    uint32_t sizeOfInitializedData;
     uint64_t imageBase;
     uint32_t sectionAlignment;
     uint32_t fileAlignment;
+    uint32_t sizeOfImageOffset;  // where the 32-bit SizeOfImage field stands
     uint32_t sizeOfImage;
     uint32_t sizeOfHeaders;
     uint32_t checkSumOffset;  // where the 32-bit CheckSum field stands
@@ -100,5 +103,12 @@ int GetPeSection(const unsigned char* bytes, size_t size, const PeImage* image, 
 // and sets *fileOffset, or 0 when no section's raw data covers the RVA.
 int PeRvaToFileOffset(const unsigned char* bytes, size_t size, const PeImage* image, uint32_t rva,
                       uint32_t* fileOffset);
+
+// The image checksum as the Windows loader and signing tools compute it: the
+// file summed as 16-bit little-endian words with the carries folded back in,
+// the CheckSum field itself (4 bytes at checkSumOffset) counted as zero, an odd
+// last byte as a word of its own, and the file size added at the end. A tool
+// that changes an image recomputes it so that the field stays true.
+uint32_t ComputePeChecksum(const unsigned char* bytes, size_t size, uint32_t checkSumOffset);
 
 #endif

@@ -68,6 +68,18 @@ pack "$work/plain/noentry-setup.exe" --library "$no_entry"
 pack "$work/plain/badlib-setup.exe" --library "$work/blobs/garbage"
 pack "$work/plain/badprog-setup.exe" --program "$work/blobs/garbage" "${infos[@]}"
 
+# Branded with the product's icon and version details; and the same signed
+# afterwards, as a vendor ships it.
+/usr/bin/python3 "$(dirname "$0")/../kivpack/icons.py" "$work/blobs/product.ico"
+pack "$work/plain/branded-setup.exe" --program "$program" "${infos[@]}" \
+  --icon "$work/blobs/product.ico" --file-version 4.3.2.1 --product-version 4.3.0.0 \
+  --version-string "ProductName=Branded Product" --version-string "CompanyName=Vendor"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kiv Setup test signer" \
+  -keyout "$work/blobs/key.pem" -out "$work/blobs/cert.pem" >/dev/null 2>&1 &&
+  osslsigncode sign -certs "$work/blobs/cert.pem" -key "$work/blobs/key.pem" -n "Branded Product" \
+    -in "$work/plain/branded-setup.exe" -out "$work/plain/signed-branded-setup.exe" >/dev/null ||
+  { echo "launch_e2e: cannot sign the branded setup" >&2; exit 1; }
+
 # A downloads folder with a library planted in it under a name found nowhere
 # else (a harmless library of this build). The careless program and the
 # bootstrapper are run from it.
@@ -120,6 +132,8 @@ add_run damaged tmp "$(winpath "$work/plain/damaged-setup.exe")"
 add_run no_image tmp "$(winpath "$work/plain/noimage-setup.exe")"
 add_run copy_failed tmp "$(winpath "$work/plain/copyfail-setup.exe")"
 add_run no_temp_folder missing "$(winpath "$work/plain/prog-setup.exe")"
+add_run branded_program tmp "$(winpath "$work/plain/branded-setup.exe")" await
+add_run signed_branded_program tmp "$(winpath "$work/plain/signed-branded-setup.exe")" await
 add_run naive_planted tmp "$(winpath "$planted/naive_loader.exe")"
 add_run library_planted tmp "$(winpath "$planted/lib-setup.exe")"
 add_run library_own_folder tmp "$(winpath "$planted/lib-setup.exe")"
@@ -185,6 +199,11 @@ run=program_started
 check_program "$blank_dir/prog-setup.exe" tmp "$tail_program"
 run=program_temp_blanks
 check_program "$work/plain/prog-setup.exe" "my temp dir" ""
+
+run=branded_program
+check_program "$work/plain/branded-setup.exe" tmp ""
+run=signed_branded_program
+check_program "$work/plain/signed-branded-setup.exe" tmp ""
 
 run=library_called
 check_common ""

@@ -56,6 +56,8 @@ TEST_P(PeFormats, GivesTheHeaderFieldsAndTheirOffsets) {
     EXPECT_EQ(image.checkSum, 0xC0DEu);
     EXPECT_EQ(file[image.checkSumOffset], 0xDE);
     EXPECT_EQ(image.dataDirectoryOffset + 8 * kPeDirSecurity, SecurityDirectoryOffset(layout));
+    EXPECT_EQ(image.sizeOfImageOffset, image.optionalHeaderOffset + 56);
+    EXPECT_EQ(image.sizeOfInitializedDataOffset, image.optionalHeaderOffset + 8);
 
     PeDataDirectory security = GetPeDirectory(&image, kPeDirSecurity);
     EXPECT_EQ(security.virtualAddress, 0x600u);
@@ -205,3 +207,25 @@ TEST(PeImage, AnRvaNearTheTopDoesNotWrapIntoASection) {
 }
 
 }  // namespace
+
+// Sums worked out by hand: 16-bit little-endian words, carries folded back
+// in, the CheckSum field skipped, an odd last byte a word of its own, and
+// the size added last.
+TEST(PeChecksum, FollowsTheLoadersAlgorithm) {
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        uint32_t checkSumOffset;
+        uint32_t want;
+    } cases[] = {
+        {"empty", {}, 0, 0},
+        {"two words", {0x01, 0x02, 0x03, 0x04}, 100, 0x0201 + 0x0403 + 4},
+        {"odd last byte", {0x01, 0x02, 0x7f}, 100, 0x0201 + 0x7f + 3},
+        {"carry folds back", {0xff, 0xff, 0x02, 0x00}, 100, 0x0002 + 4},
+        {"field counts as zero", {0x10, 0x00, 0xaa, 0xbb, 0xcc, 0xdd, 0x20, 0x00}, 2, 0x30 + 8},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ComputePeChecksum(c.bytes.data(), c.bytes.size(), c.checkSumOffset), c.want)
+            << c.what;
+    }
+}
