@@ -8,6 +8,8 @@ HOST := build/host
 ASAN := build/host-asan
 WIN32 := build/win32
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+STUB := $(abspath $(WIN32)/bootstrap/setup.exe)
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps build configure test demo bench fuzz clean
 
@@ -16,25 +18,21 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-$(WIN32)/CMakeCache.txt: | deps
+# Configuring again is cheap and keeps each build's settings current (the
+# host builds embed the stub that the Windows build makes).
+configure: deps
 	cmake -S . -B $(WIN32) $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-
-$(HOST)/CMakeCache.txt: | deps
-	cmake -S . -B $(HOST) $(CMAKE_FLAGS) -DKIV_STUB=$(abspath $(WIN32)/bootstrap/setup.exe) >/dev/null
-
-$(ASAN)/CMakeCache.txt: | deps
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_STUB=$(abspath $(WIN32)/bootstrap/setup.exe) >/dev/null
-
-configure: $(WIN32)/CMakeCache.txt $(HOST)/CMakeCache.txt $(ASAN)/CMakeCache.txt
+	cmake -S . -B $(HOST) $(CMAKE_FLAGS) -DKIV_STUB=$(STUB) >/dev/null
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_STUB=$(STUB) >/dev/null
 
 # The Windows build comes first: kivpack embeds the stub it makes.
-build: deps $(WIN32)/CMakeCache.txt $(HOST)/CMakeCache.txt
+build: configure
 	cmake --build $(WIN32) -j$(JOBS) --target setup
 	cp $(WIN32)/bootstrap/setup.exe $(WIN32)/setup.exe
 	cmake --build $(HOST) -j$(JOBS) --target kivpack
 	cp $(HOST)/tools/kivpack/kivpack $(HOST)/kivpack
 
-test: deps configure
+test: configure
 	cmake --build $(WIN32) -j$(JOBS)
 	cp $(WIN32)/bootstrap/setup.exe $(WIN32)/setup.exe
 	cmake --build $(HOST) -j$(JOBS)

@@ -1,6 +1,7 @@
 #include "bootstrap/entry_sequence.h"
 
 #include "bootstrap/launch.h"
+#include "bootstrap/library_search.h"
 #include "container/extract_setup.h"
 #include "container/setup_messages.h"
 #include "platform/platform.h"
@@ -8,6 +9,10 @@
 #include "ui/progress_window.h"
 
 int RunBootstrap(void* instance, void*, const char* tail, int) {
+    // Before anything can load a library on the program's behalf (the window
+    // system does, for the progress window), so that none comes from the
+    // folder setup.exe was started from.
+    RestrictLibrarySearch();
     moduleInstance = instance;
     OpenProgressWindow(instance);
     // Failures to open files must reach the extraction as failed results,

@@ -7,7 +7,8 @@ enum {
     kErrorBoxStyle = 0x10,         // MB_OK | MB_ICONERROR
 };
 
-// Runs the whole bootstrapper: shows the progress window, extracts the
+// Runs the whole bootstrapper: keeps libraries from being loaded out of the
+// folder it was started from (RestrictLibrarySearch), shows the progress window, extracts the
 // secondary setup, hands over to it according to launchMode, removes the
 // temporary file in library mode, destroys the window, shows the one error
 // box captioned "Setup" if anything failed, and releases the window's brush

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "bootstrap/library_search.h"
 #include "bootstrap/secondary_command_line.h"
 #include "container/setup_messages.h"
 #include "platform/platform.h"
@@ -40,7 +41,7 @@ int LaunchProgram() {
 }
 
 int LaunchLibrary() {
-    void* library = PlatformLoadLibrary(tempSetupPath);
+    void* library = LoadSecondaryLibrary(tempSetupPath);
     // Read as a signed 32-bit number: a handle above 2 GB would count as a
     // failure, which is why setup.exe is never linked large-address-aware.
     if (int32_t(uintptr_t(library)) < kFirstStartedResult) {
@@ -53,6 +54,9 @@ int LaunchLibrary() {
         PlatformFreeLibrary(library);
         return 0;
     }
+    // What Setup loads by name may come from its own folder, never from the
+    // bootstrapper's.
+    AllowLoadsBesideLibrary(tempSetupPath);
     HideProgressWindow();
     reinterpret_cast<SetupEntry>(entry)(bootstrapPath, commandTail);
     PlatformFreeLibrary(library);

@@ -30,7 +30,8 @@ enum {
 // gives 1, leaving the file to the running program.
 int LaunchProgram();
 
-// Loads tempSetupPath as a library, hides the window, calls its `Setup` with
+// Loads tempSetupPath as a library (see LoadSecondaryLibrary), lets it load
+// libraries from its own folder, hides the window, calls its `Setup` with
 // bootstrapPath and commandTail, releases the library and gives 1. Gives 0
 // after reporting "Cannot load secondary setup." (not loaded) or "Setup.exe
 // is damaged. (2)" (no `Setup`; the library is released). Never removes the

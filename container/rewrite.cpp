@@ -3,13 +3,14 @@
 #include <cstring>
 
 #include "container/bit_reader.h"
+#include "container/find_trailer.h"
 #include "container/lzss_expand.h"
 #include "container/setup_messages.h"
 
 enum { kCopyChunk = 4096 };
 
 int LoadContainerTrailer(std::FILE* container, ContainerTrailer* trailer) {
-    if (!ReadContainerTrailer(container, trailer)) {
+    if (!FindContainerTrailer(container, trailer, nullptr)) {
         ReportError(KIV_MSG_DAMAGED);
         return 0;
     }

@@ -12,8 +12,10 @@
 #include "container/container_trailer.h"
 #include "state/setup_state.h"
 
-// Reads the container's trailer. Gives 1 when it is valid; otherwise reports
-// "Setup.exe is damaged." and gives 0.
+// Reads the container's trailer with FindContainerTrailer: from the end of
+// the file, or, in a signed setup, from in front of its certificate table.
+// Gives 1 when it is valid; otherwise reports "Setup.exe is damaged." and
+// gives 0.
 int LoadContainerTrailer(std::FILE* container, ContainerTrailer* trailer);
 
 // Chooses the image to expand: the program image when its offset is not 0,

@@ -10,6 +10,8 @@
 #include <unistd.h>
 #endif
 
+enum { kSharedStreamBuffer = 64 * 1024 };
+
 std::FILE* OpenSharedFile(const char* path, FileOpenMode mode) {
     int flags = 0;
     const char* streamMode = "rb";
@@ -45,5 +47,11 @@ std::FILE* OpenSharedFile(const char* path, FileOpenMode mode) {
         close(fd);
     }
 #endif
+    // The expansion moves every byte through these streams one at a time;
+    // with the runtime's small default buffer the system calls would
+    // dominate.
+    if (stream) {
+        std::setvbuf(stream, nullptr, _IOFBF, kSharedStreamBuffer);
+    }
     return stream;
 }

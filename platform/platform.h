@@ -54,9 +54,35 @@ int PlatformIsLeadByte(unsigned char byte);
 // (an error code) when the system refused, also for a line it finds too long.
 unsigned PlatformStartProgram(const char* commandLine, int showCommand);
 
-// Loads the library `path` into the process. Gives its handle; the caller
-// reads it as a signed 32-bit number, below 32 meaning failure.
+// Makes the system directory, and folders added later with
+// PlatformAddLibraryFolder, the only places that libraries loaded by name
+// come from (SetDefaultDllDirectories with LOAD_LIBRARY_SEARCH_SYSTEM32 and
+// LOAD_LIBRARY_SEARCH_USER_DIRS), so that nothing is taken from the folder
+// the program was started from. The call is looked up at run time: gives 1
+// when the system has it and accepted it, 0 on systems without it.
+int PlatformSetDefaultLibraryFolders();
+
+// The older systems' partial remedy: takes the current folder out of the
+// library search (SetDllDirectoryA with an empty string). Does nothing where
+// even that call is missing (Windows XP before its first service pack).
+void PlatformRemoveCurrentFolderFromSearch();
+
+// Loads the library `path` into the process (LoadLibraryA, the system's
+// standard search order). Gives its handle; the caller reads it as a signed
+// 32-bit number, below 32 meaning failure.
 void* PlatformLoadLibrary(const char* path);
+
+// Loads the library at the full path `path`, taking the libraries it imports
+// from its own folder and the system directory only (LoadLibraryExA with
+// LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR and LOAD_LIBRARY_SEARCH_SYSTEM32). Only for
+// systems where PlatformSetDefaultLibraryFolders gave 1. Gives the handle as
+// PlatformLoadLibrary does.
+void* PlatformLoadLibraryWithItsFolder(const char* path);
+
+// Adds `folder` (a full path) to the places that libraries loaded by name
+// come from after PlatformSetDefaultLibraryFolders (AddDllDirectory). Does
+// nothing where the call is missing; a refusal is not reported.
+void PlatformAddLibraryFolder(const char* folder);
 
 // Gives the address of the export named exactly `name` in `library`, or null.
 void* PlatformGetProcAddress(void* library, const char* name);

@@ -9,8 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 demo=$root/build/demo
 kivpack=$root/build/host/kivpack
 example=$root/build/win32/examples/report_setup.exe
-export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=${WINEDEBUG:--all}
+prefix=${KIV_WINEPREFIX:-$root/build/wineprefix}
 
 rm -rf "$demo"
 mkdir -p "$demo/info"
@@ -24,18 +23,11 @@ echo "demo: packed $demo/setup.exe"
 "$kivpack" list "$demo/setup.exe" || true
 
 report_win="Z:${demo//\//\\}\\report.txt"
-run() {
-  "$root/scripts/wine-exec.sh" "$demo/setup.exe" /report "$report_win" /quiet
-  # setup.exe returns once the example has started; the session ends with it.
-  wineserver -w
-}
-if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  export -f run
-  export root demo report_win
-  xvfb-run -a bash -c run
-else
-  run
-fi
+# setup.exe returns once the example has started; run-wait waits until the
+# whole Wine session, the example included, has ended.
+flock "$prefix.lock" "$root/scripts/wine/wine-run.sh" init "$prefix" >/dev/null
+"$root/tests/wine/with_display.sh" env WINE_RUN_WAIT=1 \
+  "$root/scripts/wine/wine-run.sh" run "$prefix" "$demo/setup.exe" /report "$report_win" /quiet
 
 if [ ! -f "$demo/report.txt" ]; then
   echo "demo: the example wrote no report" >&2

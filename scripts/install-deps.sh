@@ -10,7 +10,7 @@ dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 pkgs=(
   cmake make g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386 xvfb x11-apps imagemagick xauth
+  wine wine32:i386 wine64 qemu-user fonts-wine xvfb x11-apps imagemagick xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pefile
   osslsigncode openssl gzip

@@ -3,8 +3,9 @@
 # from the outside: the box's text read from the real box, no other visible
 # window of the bootstrapper beside it, the exit code, what the secondary setup
 # received, what its file holds (against `kivpack extract`), and what is left
-# in the temporary folder. All runs go through one Wine process (run_plan.exe),
-# started by the project's one Wine runner.
+# in the temporary folder, and where a library loaded by name during Setup
+# comes from when one is planted beside setup.exe. All runs go through one
+# Wine process (run_plan.exe), started by the project's one Wine runner.
 set -u
 
 # Message boxes need a display; without one, run headless under Xvfb.
@@ -21,6 +22,7 @@ while [ $# -gt 0 ]; do
     --program) program=$2 ;;
     --library) library=$2 ;;
     --no-entry) no_entry=$2 ;;
+    --naive) naive=$2 ;;
     --driver) driver=$2 ;;
     --work) work=$2 ;;
     *) echo "launch_e2e: unknown argument $1" >&2; exit 2 ;;
@@ -66,6 +68,27 @@ pack "$work/plain/noentry-setup.exe" --library "$no_entry"
 pack "$work/plain/badlib-setup.exe" --library "$work/blobs/garbage"
 pack "$work/plain/badprog-setup.exe" --program "$work/blobs/garbage" "${infos[@]}"
 
+# Branded with the product's icon and version details; and the same signed
+# afterwards, as a vendor ships it.
+/usr/bin/python3 "$(dirname "$0")/../kivpack/icons.py" "$work/blobs/product.ico"
+pack "$work/plain/branded-setup.exe" --program "$program" "${infos[@]}" \
+  --icon "$work/blobs/product.ico" --file-version 4.3.2.1 --product-version 4.3.0.0 \
+  --version-string "ProductName=Branded Product" --version-string "CompanyName=Vendor"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kiv Setup test signer" \
+  -keyout "$work/blobs/key.pem" -out "$work/blobs/cert.pem" >/dev/null 2>&1 &&
+  osslsigncode sign -certs "$work/blobs/cert.pem" -key "$work/blobs/key.pem" -n "Branded Product" \
+    -in "$work/plain/branded-setup.exe" -out "$work/plain/signed-branded-setup.exe" >/dev/null ||
+  { echo "launch_e2e: cannot sign the branded setup" >&2; exit 1; }
+
+# A downloads folder with a library planted in it under a name found nowhere
+# else (a harmless library of this build). The careless program and the
+# bootstrapper are run from it.
+planted="$work/planted"
+mkdir -p "$planted"
+cp "$no_entry" "$planted/kivplant.dll"
+cp "$naive" "$planted/naive_loader.exe"
+pack "$planted/lib-setup.exe" --library "$library"
+
 # Containers the extraction rejects, patched in the trailer (56 bytes at the
 # end: program slot, library slot, four blob slots, signature).
 patch_at() {  # patch_at FILE OFFSET_FROM_END HEXBYTES
@@ -109,6 +132,12 @@ add_run damaged tmp "$(winpath "$work/plain/damaged-setup.exe")"
 add_run no_image tmp "$(winpath "$work/plain/noimage-setup.exe")"
 add_run copy_failed tmp "$(winpath "$work/plain/copyfail-setup.exe")"
 add_run no_temp_folder missing "$(winpath "$work/plain/prog-setup.exe")"
+add_run branded_program tmp "$(winpath "$work/plain/branded-setup.exe")" await
+add_run signed_branded_program tmp "$(winpath "$work/plain/signed-branded-setup.exe")" await
+add_run naive_planted tmp "$(winpath "$planted/naive_loader.exe")"
+add_run library_planted tmp "$(winpath "$planted/lib-setup.exe")"
+add_run library_own_folder tmp "$(winpath "$planted/lib-setup.exe")"
+cp "$no_entry" "$work/runs/library_own_folder/tmp/kivplant.dll"
 
 "$runner" "$driver" "$(winpath "$plan")"
 # The secondary programs run on beside the bootstrapper; let the session end.
@@ -171,6 +200,11 @@ check_program "$blank_dir/prog-setup.exe" tmp "$tail_program"
 run=program_temp_blanks
 check_program "$work/plain/prog-setup.exe" "my temp dir" ""
 
+run=branded_program
+check_program "$work/plain/branded-setup.exe" tmp ""
+run=signed_branded_program
+check_program "$work/plain/signed-branded-setup.exe" tmp ""
+
 run=library_called
 check_common ""
 report="$work/runs/$run/out/secondary.txt"
@@ -207,6 +241,28 @@ TABLE
 run=copy_failed
 check_common 'Cannot copy setup information\r\nto temporary file.'
 [ "$(temp_files tmp)" = "_setup0.exe " ] || fail "temporary folder holds '$(temp_files tmp)'"
+
+# Library planting. Wine, like Windows, gives a careless program the copy
+# planted beside it; the secondary library inside setup.exe, started from the
+# same folder, never gets it: what it loads by name comes from its own folder
+# (the temporary one) or the system directory.
+planted_lower=$(lower "$(winpath "$planted")")
+run=naive_planted
+naive_plant=$(lower "$(value "$work/runs/$run/out/secondary.txt" probe.kivplant.dll)")
+[ "$naive_plant" = "$planted_lower\\kivplant.dll" ] ||
+  fail "the careless program did not load the planted library (got '$naive_plant'): nothing shown"
+for run in library_planted library_own_folder; do
+  check_common ""
+  report="$work/runs/$run/out/secondary.txt"
+  [ -f "$report" ] || { fail "Setup was not called"; continue; }
+  plant=$(lower "$(value "$report" probe.kivplant.dll)")
+  if [ "$run" = library_planted ]; then
+    [ "$plant" = none ] || fail "Setup loaded kivplant.dll from '$plant'"
+  else
+    [[ "$plant" == *"\\tmp\\kivplant.dll" ]] ||
+      fail "kivplant.dll not taken from the library's own folder: '$plant'"
+  fi
+done
 
 if [ "$failures" -gt 0 ]; then
   echo "launch_e2e: $failures failure(s)"

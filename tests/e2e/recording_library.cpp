@@ -1,7 +1,8 @@
 // A secondary library for the end-to-end tests. Its `Setup` (stdcall,
 // exported undecorated) writes the two strings it received, the process's
 // error mode, the windows of the calling thread (the bootstrapper's progress
-// window must exist and be hidden), and a copy of its own file.
+// window must exist and be hidden), where the libraries it loads by name come
+// from, and a copy of its own file.
 #include "tests/e2e/report_writer.h"
 
 static HINSTANCE self;
@@ -47,6 +48,7 @@ extern "C" __declspec(dllexport) int __stdcall Setup(const char* bootstrapPath,
     WriteValue(report, "threadwindows", text);
     snprintf(text, sizeof text, "%d", count.visible);
     WriteValue(report, "visiblewindows", text);
+    WriteLibraryProbe(report);
     FinishReport(report, name, self);
     return 12345;  // ignored by the bootstrapper
 }

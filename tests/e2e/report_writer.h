@@ -71,6 +71,22 @@ static int CopyWholeFile(const char* from, const char* to) {
     return ok;
 }
 
+// Loads, by name only as a careless program would, a library that exists
+// nowhere but where a test plants it, and writes where it came from:
+// "probe.kivplant.dll=<path>", or "none" when it was not found. A copy
+// planted beside the bootstrapper must never be what the secondary library
+// gets. (A system library's name would show nothing under Wine: Wine runs
+// its own code for those, whatever file its search found first.)
+static void WriteLibraryProbe(FILE* report) {
+    char path[MAX_PATH] = "none";
+    HMODULE library = LoadLibraryA("kivplant.dll");
+    if (library) {
+        GetModuleFileNameA(library, path, sizeof path);
+        FreeLibrary(library);
+    }
+    WriteValue(report, "probe.kivplant.dll", path);
+}
+
 // Ends the report: copies the module's own file beside it as ".image", then
 // renames the report from ".part" to ".txt", so a reader that finds the
 // ".txt" knows that everything is in place.

@@ -109,6 +109,25 @@ void* PlatformLoadLibrary(const char* path) {
     return TheFakePlatform().libraryHandle;
 }
 
+int PlatformSetDefaultLibraryFolders() {
+    // Recorded also where the call is missing: the attempt comes first.
+    RecordEvent("SetDefaultDllDirectories(0xc00)");
+    return TheFakePlatform().restrictsLibrarySearch ? 1 : 0;
+}
+
+void PlatformRemoveCurrentFolderFromSearch() {
+    RecordEvent("SetDllDirectory()");
+}
+
+void* PlatformLoadLibraryWithItsFolder(const char* path) {
+    RecordEvent(std::string("LoadLibraryEx(") + path + "|0x900)");
+    return TheFakePlatform().libraryHandle;
+}
+
+void PlatformAddLibraryFolder(const char* folder) {
+    RecordEvent(std::string("AddDllDirectory(") + folder + ")");
+}
+
 void* PlatformGetProcAddress(void*, const char* name) {
     RecordEvent(std::string("GetProcAddress(") + name + ")");
     return std::strcmp(name, "Setup") == 0 ? TheFakePlatform().setupEntry : nullptr;

@@ -23,7 +23,9 @@ struct FakePlatform {
 
     // Ordered record: "OpenProgressWindow", "SetErrorMode(0x8001)",
     // "StartProgram(5)", "ModuleName(33)", "DispatchMessage", "Sleep(100)",
-    // "LoadLibrary(<path>)", "GetProcAddress(Setup)", "FreeLibrary",
+    // "SetDefaultDllDirectories(0xc00)", "SetDllDirectory()",
+    // "LoadLibrary(<path>)", "LoadLibraryEx(<path>|0x900)",
+    // "AddDllDirectory(<folder>)", "GetProcAddress(Setup)", "FreeLibrary",
     // "HideProgressWindow", "RemoveFile(<path>)", "CloseProgressWindow",
     // "MessageBox(<text>|<caption>|0x10)", "ReleaseProgressWindowResources".
     std::vector<std::string> events;
@@ -40,6 +42,11 @@ struct FakePlatform {
     int moduleAliveQueries = 0;
     std::vector<std::string> startedLines;  // every line handed to the start
     void* startedModule = nullptr;          // set by a start that succeeded
+
+    // Whether the system restricts the library search
+    // (SetDefaultDllDirectories exists): a current system when true, one
+    // without the update when false.
+    bool restrictsLibrarySearch = false;
 
     // Library load: the handle LoadLibrary gives (read as signed 32-bit by
     // the launch), and what the lookup of "Setup" gives.

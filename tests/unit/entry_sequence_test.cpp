@@ -10,6 +10,7 @@
 
 #include "bootstrap/entry_sequence.h"
 #include "bootstrap/launch.h"
+#include "bootstrap/library_search.h"
 #include "container/setup_messages.h"
 #include "state/setup_state.h"
 #include "tests/fakes/fake_platform.h"
@@ -99,7 +100,10 @@ TEST_P(Outcomes, RunInOrderAndExitWithZero) {
     EXPECT_EQ(RunBootstrap(reinterpret_cast<void*>(0x400000), nullptr, tail, 0), 0);
 
     std::string temp = TempName(o.image == Image::Library ? "dll" : "exe");
-    Events expected{"OpenProgressWindow", "SetErrorMode(0x8001)"};
+    // The library search is restricted before anything else; the fake is a
+    // system without SetDefaultDllDirectories unless a test says otherwise.
+    Events expected{"SetDefaultDllDirectories(0xc00)", "SetDllDirectory()", "OpenProgressWindow",
+                    "SetErrorMode(0x8001)"};
     for (const char* step : o.middle) {
         std::string s = step;
         size_t at = s.find("TEMP");
@@ -187,6 +191,60 @@ TEST_F(Run, APathWithoutShortFormIsQuotedOnTheLine) {
     EXPECT_EQ(TheFakePlatform().startedLines[0],
               "\"" + dir.File("my temp") + "\\_setup0.exe\" " + dir.File("KIVSET~1.EXE") + " ");
 }
+
+// Where libraries may come from, on a system with SetDefaultDllDirectories
+// and on one without: restricted first of all, the secondary library loaded
+// with its own folder for its imports, and that folder (never the
+// bootstrapper's) added for what Setup loads.
+struct SearchCase {
+    bool restricts;
+    std::vector<const char*> first;    // before the window opens
+    std::vector<const char*> library;  // the hand-over, up to the call
+};
+
+class LibrarySearch : public Run, public ::testing::WithParamInterface<SearchCase> {};
+
+TEST_P(LibrarySearch, IsRestrictedFirstAndTheLibraryLoadsBesideItself) {
+    const SearchCase& c = GetParam();
+    TheFakePlatform().restrictsLibrarySearch = c.restricts;
+    WriteBootstrapper(Image::Library);
+    RunBootstrap(nullptr, nullptr, "", 1);
+
+    std::string temp = TempName("dll");
+    Events expected(c.first.begin(), c.first.end());
+    expected.push_back("OpenProgressWindow");
+    expected.push_back("SetErrorMode(0x8001)");
+    for (const char* step : c.library) {
+        std::string s = step;
+        if (s.find("TEMPDIR") != std::string::npos) {
+            s.replace(s.find("TEMPDIR"), 7, dir.File("tmp"));
+        } else if (s.find("TEMP") != std::string::npos) {
+            s.replace(s.find("TEMP"), 4, temp);
+        }
+        expected.push_back(s);
+    }
+    expected.push_back("HideProgressWindow");
+    expected.push_back("Setup(" + dir.File("setup.exe") + "|)");
+    expected.push_back("FreeLibrary");
+    expected.push_back("RemoveFile(" + temp + ")");
+    expected.push_back("CloseProgressWindow");
+    expected.push_back("ReleaseProgressWindowResources");
+    EXPECT_EQ(events(), expected);
+    EXPECT_EQ(librarySearchRestricted, c.restricts ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OldAndNewSystems, LibrarySearch,
+    ::testing::Values(SearchCase{true,
+                                 {"SetDefaultDllDirectories(0xc00)"},
+                                 {"LoadLibraryEx(TEMP|0x900)", "GetProcAddress(Setup)",
+                                  "AddDllDirectory(TEMPDIR)"}},
+                      SearchCase{false,
+                                 {"SetDefaultDllDirectories(0xc00)", "SetDllDirectory()"},
+                                 {"LoadLibrary(TEMP)", "GetProcAddress(Setup)"}}),
+    [](const ::testing::TestParamInfo<SearchCase>& info) {
+        return info.param.restricts ? std::string("Restricted") : std::string("Fallback");
+    });
 
 TEST(ErrorLatch, KeepsTheLastReport) {
     ResetErrorLatch();

@@ -375,6 +375,35 @@ TEST_F(Extraction, ABlobOffsetOf2To31FailsTheCopy) {
     EXPECT_EQ(ReadWholeFile(TempName(0)), Bytes({'x'}));
 }
 
+// --- Signed setups -------------------------------------------------------
+
+class SignedSetups : public Extraction, public ::testing::WithParamInterface<int> {};
+
+// Signing puts a certificate table behind the trailer; the secondary setup
+// must come out byte for byte as from the unsigned file, whatever padding
+// the file size needs.
+TEST_P(SignedSetups, ExtractExactlyLikeTheUnsignedFile) {
+    PeLayout layout;
+    ContainerFile c;
+    c.Add(MakePeImage(layout));
+    PayloadSlot image = c.Add(LiteralStream(Pattern(7000, 3)));
+    PayloadSlot s0 = c.Add(Pattern(5000 + size_t(GetParam()), 4));
+    PayloadSlot s2 = c.Add(Pattern(33, 5));
+    Bytes plain = c.Finish(MakeTrailer(image, {0, 0}, {s0, {0, 0}, s2}));
+
+    WriteSetup(plain);
+    ASSERT_EQ(ExtractSecondarySetup(), 1) << errorLatch.text;
+    Bytes fromPlain = ReadWholeFile(tempSetupPath);
+    std::remove(tempSetupPath);
+
+    WriteSetup(AppendCertificateTable(plain, layout, 2048));
+    ASSERT_EQ(ExtractSecondarySetup(), 1) << errorLatch.text;
+    EXPECT_EQ(ReadWholeFile(tempSetupPath), fromPlain);
+    EXPECT_EQ(fromPlain.size(), 7000u + 5000u + size_t(GetParam()) + 33u + kTrailerSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(SizeMod8, SignedSetups, ::testing::Range(0, 8));
+
 // --- ShortenPath ----------------------------------------------------------
 
 TEST_F(Extraction, ShortenPathKeepsThePathWhenNoShortFormFits) {

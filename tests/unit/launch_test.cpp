@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bootstrap/launch.h"
+#include "bootstrap/library_search.h"
 #include "container/setup_messages.h"
 #include "state/setup_state.h"
 #include "tests/fakes/fake_platform.h"
@@ -41,6 +42,7 @@ class Launch : public ::testing::Test {
         std::snprintf(bootstrapPath, sizeof bootstrapPath, "%s", "C:\\KIVSET~1\\setup.exe");
         commandTail = "/q";
         setupGotPath = setupGotTail = nullptr;
+        librarySearchRestricted = 0;
     }
 
     const Events& events() const { return TheFakePlatform().events; }
@@ -166,6 +168,83 @@ TEST_F(Launch, ALibraryWithoutSetupIsReleasedAndTheWindowStays) {
     EXPECT_EQ(events(),
               (Events{"LoadLibrary(" + temp + ")", "GetProcAddress(Setup)", "FreeLibrary"}));
     EXPECT_TRUE(FileExists(temp));
+}
+
+// Where the search is restricted, the library is loaded with its own folder
+// for its imports, and that folder is added only once the hand-over is sure
+// (a loaded library with its entry), before the window goes.
+struct RestrictedCase {
+    uintptr_t handle;
+    bool hasSetup;
+    std::vector<const char*> events;  // TEMP: the library's path; DIR: its folder
+};
+
+class RestrictedSearch : public Launch, public ::testing::WithParamInterface<RestrictedCase> {};
+
+TEST_P(RestrictedSearch, LoadsBesideItselfAndAddsItsFolderBeforeSetup) {
+    const RestrictedCase& c = GetParam();
+    librarySearchRestricted = 1;
+    TheFakePlatform().libraryHandle = reinterpret_cast<void*>(c.handle);
+    if (!c.hasSetup) {
+        TheFakePlatform().setupEntry = nullptr;
+    }
+    LaunchLibrary();
+    Events expected;
+    for (const char* step : c.events) {
+        std::string s = step;
+        if (s.find("TEMP") != std::string::npos) {
+            s.replace(s.find("TEMP"), 4, temp);
+        } else if (s.find("DIR") != std::string::npos) {
+            s.replace(s.find("DIR"), 3, dir.File(""));
+            s.erase(s.size() - 2, 1);  // the folder without its separator
+        }
+        expected.push_back(s);
+    }
+    EXPECT_EQ(events(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, RestrictedSearch,
+    ::testing::Values(RestrictedCase{0x10000000,
+                                     true,
+                                     {"LoadLibraryEx(TEMP|0x900)", "GetProcAddress(Setup)",
+                                      "AddDllDirectory(DIR)", "HideProgressWindow",
+                                      "Setup(C:\\KIVSET~1\\setup.exe|/q)", "FreeLibrary"}},
+                      RestrictedCase{
+                          0x10000000,
+                          false,
+                          {"LoadLibraryEx(TEMP|0x900)", "GetProcAddress(Setup)", "FreeLibrary"}},
+                      RestrictedCase{0, true, {"LoadLibraryEx(TEMP|0x900)"}}));
+
+struct FolderCase {
+    const char* path;
+    const char* folder;  // "" with result 0
+};
+
+class LibraryFolder : public ::testing::TestWithParam<FolderCase> {};
+
+TEST_P(LibraryFolder, IsThePathBeforeItsLastSeparator) {
+    char folder[kPathBufferSize] = "stale";
+    int found = LibraryFolderOf(GetParam().path, folder, sizeof folder);
+    EXPECT_EQ(found, GetParam().folder[0] ? 1 : 0);
+    EXPECT_STREQ(folder, GetParam().folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, LibraryFolder,
+    ::testing::Values(FolderCase{"C:\\DOCUME~1\\kiv\\LOCALS~1\\Temp\\_setup0.dll",
+                                 "C:\\DOCUME~1\\kiv\\LOCALS~1\\Temp"},
+                      FolderCase{"C:\\_setup0.dll", "C:\\"}, FolderCase{"\\_setup0.dll", "\\"},
+                      FolderCase{"Z:/tmp/x/_setup0.dll", "Z:/tmp/x"},
+                      FolderCase{"\\\\server\\share\\_setup0.dll", "\\\\server\\share"},
+                      FolderCase{"_setup0.dll", ""}));
+
+TEST(LibraryFolder, AFolderThatDoesNotFitGivesNothing) {
+    char folder[8] = "stale";
+    EXPECT_EQ(LibraryFolderOf("C:\\longer\\x.dll", folder, sizeof folder), 0);
+    EXPECT_STREQ(folder, "");
+    EXPECT_EQ(LibraryFolderOf("C:\\abcd\\x.dll", folder, sizeof folder), 1);
+    EXPECT_STREQ(folder, "C:\\abcd");
 }
 
 }  // namespace

@@ -5,9 +5,10 @@
 #
 # Usage: progress_window_screenshot.sh WINE_RUNNER SHOT_PROGRAM OUTPUT_PNG
 set -euo pipefail
-runner=$1
-program=$2
-output=$3
+absolute() { case $1 in /*) echo "$1" ;; */*) echo "$PWD/$1" ;; *) echo "$1" ;; esac; }
+runner=$(absolute "$1")
+program=$(absolute "$2")
+output=$(absolute "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d)

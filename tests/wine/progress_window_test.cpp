@@ -112,7 +112,6 @@ TEST_F(ProgressWindow, ShowsTheProgramIconFirstAndTheSentenceSecond) {
 TEST_F(ProgressWindow, DrawsTheSentenceInANormalWeightCopyOfTheTemplateFont) {
     ASSERT_NE(dialogFont, nullptr);
     EXPECT_EQ((HFONT)SendMessageA(SentenceControl(window), WM_GETFONT, 0, 0), dialogFont);
-    EXPECT_EQ((HFONT)SendMessageA(window, WM_GETFONT, 0, 0), dialogFont);
     LOGFONTA font = FontOf(dialogFont);
     EXPECT_EQ(font.lfWeight, FW_NORMAL);
     EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");

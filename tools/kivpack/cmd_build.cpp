@@ -1,4 +1,6 @@
 // kivpack build -o OUT [--stub FILE] [--program FILE] [--library FILE] [--info0..3 FILE]
+//               [--icon FILE.ico] [--file-version A.B.C.D] [--product-version A.B.C.D]
+//               [--version-string KEY=VALUE]...
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,13 +12,16 @@
 #include "tools/kivpack/commands.h"
 #include "tools/kivpack/embedded_stub.h"
 #include "tools/kivpack/progress_meter.h"
+#include "tools/kivpack/stub_branding.h"
 #include "tools/kivpack/whole_input.h"
 
 namespace kivpack {
 
 static const char kBuildUsage[] =
     "kivpack build -o OUT [--stub FILE] [--program FILE] [--library FILE]\n"
-    "                     [--info0 FILE] [--info1 FILE] [--info2 FILE] [--info3 FILE]";
+    "                     [--info0 FILE] [--info1 FILE] [--info2 FILE] [--info3 FILE]\n"
+    "                     [--icon FILE.ico] [--file-version A.B.C.D] [--product-version A.B.C.D]\n"
+    "                     [--version-string KEY=VALUE]...";
 
 // The bootstrapper seeks with signed 32-bit positions: neither the built file
 // nor the file it rewrites into its temporary folder may reach 2 GiB.
@@ -77,6 +82,60 @@ PayloadSlot WriteBlob(Input& blob, unsigned long long position, std::FILE* out) 
     return PayloadSlot{uint32_t(position), uint32_t(blob.size)};
 }
 
+// The branding options as given, taken with the others so that a usage
+// error is reported as one; their values are checked by CheckBranding.
+struct BrandingOptions {
+    bool hasIcon = false, hasFileVersion = false, hasProductVersion = false;
+    std::string iconPath, fileVersion, productVersion;
+    std::vector<std::string> strings;
+};
+
+BrandingOptions TakeBrandingOptions(Arguments& args) {
+    BrandingOptions o;
+    o.hasIcon = args.Option("--icon", &o.iconPath);
+    o.hasFileVersion = args.Option("--file-version", &o.fileVersion);
+    o.hasProductVersion = args.Option("--product-version", &o.productVersion);
+    o.strings = args.Options("--version-string");
+    return o;
+}
+
+// Checks the versions and strings (exit 1 with a clear message); the icon
+// is read later, with the other input files.
+Branding CheckBranding(const BrandingOptions& o) {
+    Branding branding;
+    const char* fourNumbers = ": give four numbers below 65536, as in 1.2.0.7";
+    branding.hasFileVersion = o.hasFileVersion;
+    if (o.hasFileVersion && !ParseFourPartVersion(o.fileVersion, branding.fileVersion)) {
+        FailBad("--file-version " + o.fileVersion + fourNumbers);
+    }
+    branding.hasProductVersion = o.hasProductVersion;
+    if (o.hasProductVersion && !ParseFourPartVersion(o.productVersion, branding.productVersion)) {
+        FailBad("--product-version " + o.productVersion + fourNumbers);
+    }
+    for (const std::string& pair : o.strings) {
+        size_t eq = pair.find('=');
+        if (eq == std::string::npos) {
+            FailBad("--version-string " + pair + ": give KEY=VALUE");
+        }
+        if (eq == 0) {
+            FailBad("--version-string " + pair + ": the key is empty");
+        }
+        branding.strings.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+    }
+    return branding;
+}
+
+// The images of the .ico file at `path`.
+std::vector<IconImage> ReadIcon(const std::string& path) {
+    std::vector<unsigned char> bytes = ReadRest(OpenInput(path).get(), path);
+    std::vector<IconImage> images;
+    std::string error;
+    if (!ReadIconFile(bytes, &images, &error)) {
+        FailBad(path + ": " + error);
+    }
+    return images;
+}
+
 }  // namespace
 
 int RunBuild(int argc, char** argv) {
@@ -89,7 +148,15 @@ int RunBuild(int argc, char** argv) {
             "order, then the container trailer. At least one image is needed; the program\n"
             "image wins when both are given. An absent or empty blob takes no room and gets\n"
             "the slot (0, 0). Without --stub the bootstrapper built into kivpack is used%s.\n"
-            "OUT appears only when complete.\n",
+            "OUT appears only when complete.\n"
+            "\n"
+            "Branding: --icon replaces the setup's icon (the one its window and Explorer\n"
+            "show) with every image of a .ico file. --file-version and --product-version\n"
+            "set the version numbers of its details, and the FileVersion and\n"
+            "ProductVersion strings as \"A, B, C, D\"; --version-string sets any string\n"
+            "(ProductName, CompanyName, FileDescription, LegalCopyright, ...; the last one\n"
+            "given for a key wins). Only the stub's resources change. Without these\n"
+            "options the stub is copied byte for byte.\n",
             kBuildUsage, kEmbeddedStubSize ? "" : " (this kivpack carries none)");
         return kExitOk;
     }
@@ -107,6 +174,7 @@ int RunBuild(int argc, char** argv) {
     for (int i = 0; i < kSetupInfoCount; ++i) {
         args.Option("--info" + std::to_string(i), &infoPaths[i]);
     }
+    BrandingOptions brandingOptions = TakeBrandingOptions(args);
     args.Positionals(0, kBuildUsage);
     if (!hasProgram && !hasLibrary) {
         FailUsage("no secondary setup image: give --program FILE or --library FILE");
@@ -114,6 +182,7 @@ int RunBuild(int argc, char** argv) {
     if (!stubGiven && kEmbeddedStubSize == 0) {
         FailUsage("this kivpack carries no stub: give --stub FILE");
     }
+    Branding branding = CheckBranding(brandingOptions);
 
     std::vector<unsigned char> stub;
     if (stubGiven) {
@@ -127,6 +196,12 @@ int RunBuild(int argc, char** argv) {
     }
     if (EndsInTrailer(stub)) {
         FailBad(stubPath + " already ends in a container trailer (is it a built setup?)");
+    }
+    if (brandingOptions.hasIcon) {
+        branding.icon = ReadIcon(brandingOptions.iconPath);
+    }
+    if (!branding.empty()) {
+        stub = BrandStub(stub, stubPath, branding);
     }
 
     // Every input is opened, and so known to be readable, before OUT is begun.

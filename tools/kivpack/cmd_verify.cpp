@@ -46,8 +46,10 @@ int RunVerify(int argc, char** argv) {
             "usage: %s\n\n"
             "Checks FILE's container: a valid trailer, an image the bootstrapper can\n"
             "expand, image streams whose end marker ends exactly at their slot's end (when\n"
-            "the slot gives a length), and setup information inside the file. Exits 0 for a\n"
-            "sound container; otherwise prints every problem found and exits 1.\n",
+            "the slot gives a length), and setup information inside the file. A signed\n"
+            "setup's trailer is found in front of its certificate table, and the result\n"
+            "says that the file is signed. Exits 0 for a sound container; otherwise prints\n"
+            "every problem found and exits 1.\n",
             kVerifyUsage);
         return kExitOk;
     }
@@ -56,7 +58,9 @@ int RunVerify(int argc, char** argv) {
     ContainerInfo info = InspectContainer(container.get());
     std::vector<std::string> problems;
     if (!info.valid) {
-        problems.push_back("no valid container trailer at the end of the file (Setup.exe is damaged.)");
+        problems.push_back(
+            "no valid container trailer at the end of the file or in front of a certificate table "
+            "(Setup.exe is damaged.)");
     } else {
         const ContainerTrailer& t = info.trailer;
         if (t.programImage.offset == 0 && t.libraryImage.offset == 0) {
@@ -78,8 +82,9 @@ int RunVerify(int argc, char** argv) {
         }
     }
     if (problems.empty()) {
-        std::printf("%s: ok, %s mode\n", files[0].c_str(),
-                    info.mode == LaunchMode::Program ? "program" : "library");
+        std::printf("%s: ok, %s mode%s\n", files[0].c_str(),
+                    info.mode == LaunchMode::Program ? "program" : "library",
+                    info.place.isSigned ? ", signed" : "");
         return kExitOk;
     }
     for (const std::string& p : problems) {

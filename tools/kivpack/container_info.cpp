@@ -12,7 +12,7 @@ namespace kivpack {
 ContainerInfo InspectContainer(std::FILE* container) {
     ContainerInfo info;
     info.fileSize = FileSize(container);
-    info.valid = ReadContainerTrailer(container, &info.trailer) != 0;
+    info.valid = FindContainerTrailer(container, &info.trailer, &info.place) != 0;
     if (info.valid) {
         ResetErrorLatch();
         info.hasMode = ChooseSecondaryImage(&info.trailer, &info.mode, &info.imageOffset) != 0;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "container/container_trailer.h"
+#include "container/find_trailer.h"
 #include "state/setup_state.h"
 
 namespace kivpack {
@@ -22,6 +23,7 @@ struct ContainerInfo {
     unsigned long long fileSize = 0;
     bool valid = false;  // the trailer's signature matched
     ContainerTrailer trailer{};
+    TrailerPlace place{};  // where the trailer stands; place.isSigned for a signed setup
     bool hasMode = false;  // the bootstrapper would choose an image
     LaunchMode mode = LaunchMode::Library;
     uint32_t imageOffset = 0;
