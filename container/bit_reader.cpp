@@ -56,4 +56,6 @@ uint32_t ReadBits(BitReader* reader, int n) {
     return value;
 }
 
-void ReleaseBitReader(BitReader* reader) { std::free(reader); }
+void ReleaseBitReader(BitReader* reader) {
+    std::free(reader);
+}

@@ -20,8 +20,8 @@ struct PayloadSlot {
 
 // The trailer in memory, fields in file order.
 struct ContainerTrailer {
-    PayloadSlot programImage;  // present when offset != 0; length never read
-    PayloadSlot libraryImage;  // present when offset != 0; length never read
+    PayloadSlot programImage;                // present when offset != 0; length never read
+    PayloadSlot libraryImage;                // present when offset != 0; length never read
     PayloadSlot setupInfo[kSetupInfoCount];  // empty when length == 0
     char signature[kSignatureSize];
 };
@@ -48,7 +48,9 @@ int HasContainerSignature(const ContainerTrailer* trailer);
 // Positions at or above 2^31 cannot be used as file positions by the Windows
 // runtime, and the host runtime would seek somewhere else entirely; every
 // reader refuses them before seeking. Gives 1 for a usable position.
-inline int IsUsablePosition(uint32_t position) { return position < 0x80000000u; }
+inline int IsUsablePosition(uint32_t position) {
+    return position < 0x80000000u;
+}
 
 // Seeks `stream` to `position` from its start after checking it with
 // IsUsablePosition. Gives 1 on success, 0 for an unusable position or a

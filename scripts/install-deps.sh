@@ -8,7 +8,7 @@ need_i386=0
 dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 
 pkgs=(
-  cmake make g++ clang libclang-rt-14-dev
+  cmake make g++ clang clang-format libclang-rt-14-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 wine64 qemu-user fonts-wine xvfb x11-apps imagemagick xauth
   libgtest-dev libgmock-dev libbenchmark-dev

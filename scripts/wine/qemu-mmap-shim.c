@@ -23,41 +23,36 @@
 #define PAGE_SHIFT 12
 
 extern long syscall(long number, ...);
-extern int *__errno_location(void);
+extern int* __errno_location(void);
 
-static void *map_pages(void *addr, size_t len, int prot, int flags, int fd, unsigned long pgoff)
-{
+static void* map_pages(void* addr, size_t len, int prot, int flags, int fd, unsigned long pgoff) {
     long r;
 
-    if ((flags & FLAG_MAP_FIXED_NOREPLACE) && !(flags & FLAG_MAP_FIXED))
-    {
+    if ((flags & FLAG_MAP_FIXED_NOREPLACE) && !(flags & FLAG_MAP_FIXED)) {
         r = syscall(NR_mmap2, addr, len, prot, flags & ~FLAG_MAP_FIXED_NOREPLACE, fd, pgoff);
-        if (r == -1) return (void *)-1;
-        if ((void *)r != addr)
-        {
+        if (r == -1)
+            return (void*)-1;
+        if ((void*)r != addr) {
             syscall(NR_munmap, r, len);
             *__errno_location() = ERR_EEXIST;
-            return (void *)-1;
+            return (void*)-1;
         }
-        return (void *)r;
+        return (void*)r;
     }
-    return (void *)syscall(NR_mmap2, addr, len, prot, flags, fd, pgoff);
+    return (void*)syscall(NR_mmap2, addr, len, prot, flags, fd, pgoff);
 }
 
-__attribute__((visibility("default")))
-void *mmap64(void *addr, size_t len, int prot, int flags, int fd, long long offset)
-{
+__attribute__((visibility("default"))) void* mmap64(void* addr, size_t len, int prot, int flags,
+                                                    int fd, long long offset) {
     if (offset & ((1 << PAGE_SHIFT) - 1) || offset < 0 ||
-        (unsigned long long)offset >> PAGE_SHIFT > 0xffffffffULL)
-    {
+        (unsigned long long)offset >> PAGE_SHIFT > 0xffffffffULL) {
         *__errno_location() = ERR_EINVAL;
-        return (void *)-1;
+        return (void*)-1;
     }
     return map_pages(addr, len, prot, flags, fd, (unsigned long)(offset >> PAGE_SHIFT));
 }
 
-__attribute__((visibility("default")))
-void *mmap(void *addr, size_t len, int prot, int flags, int fd, long offset)
-{
+__attribute__((visibility("default"))) void* mmap(void* addr, size_t len, int prot, int flags,
+                                                  int fd, long offset) {
     return mmap64(addr, len, prot, flags, fd, offset);
 }

@@ -19,8 +19,8 @@ int ReadTrailerOf(const Bytes& file, ContainerTrailer* trailer) {
 }
 
 TEST(ContainerTrailer, ReadsTheTwelveIntegersLittleEndian) {
-    ContainerTrailer written =
-        MakeTrailer({0x01020304, 0xA0B0C0D0}, {5, 6}, {{7, 8}, {9, 10}, {11, 12}, {0xFFFFFFFF, 13}});
+    ContainerTrailer written = MakeTrailer({0x01020304, 0xA0B0C0D0}, {5, 6},
+                                           {{7, 8}, {9, 10}, {11, 12}, {0xFFFFFFFF, 13}});
     ContainerTrailer read;
     ASSERT_EQ(ReadTrailerOf(Concat({Pattern(100, 1), TrailerBytes(written)}), &read), 1);
     EXPECT_EQ(std::memcmp(&read, &written, sizeof read), 0);
@@ -76,8 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SignatureCase{"other letter case", WithSignature("kivsetup")},
                       SignatureCase{"first byte differs", OneByteChanged(0)},
                       SignatureCase{"last byte differs", OneByteChanged(7)},
-                      SignatureCase{"55 bytes", LastBytes(55)},
-                      SignatureCase{"empty file", {}},
+                      SignatureCase{"55 bytes", LastBytes(55)}, SignatureCase{"empty file", {}},
                       SignatureCase{"signature not at the very end",
                                     Concat({TrailerBytes(MakeTrailer({1, 1}, {}, {})), {0}})}));
 

@@ -28,7 +28,7 @@ struct ContainerFile {
 };
 
 class Extraction : public ::testing::Test {
-  protected:
+   protected:
     void SetUp() override {
         TheFakePlatform() = FakePlatform();
         TheFakePlatform().modulePath = dir.File("setup.exe");
@@ -102,10 +102,11 @@ TEST_P(ModeChoice, PicksTheImageAndTheName) {
     EXPECT_EQ(out[0], m.mode == LaunchMode::Program ? 'P' : 'L');
 }
 
-INSTANTIATE_TEST_SUITE_P(Slots, ModeChoice,
-                         ::testing::Values(ModeCase{"program only", true, false, LaunchMode::Program, "exe"},
-                                           ModeCase{"library only", false, true, LaunchMode::Library, "dll"},
-                                           ModeCase{"both", true, true, LaunchMode::Program, "exe"}));
+INSTANTIATE_TEST_SUITE_P(
+    Slots, ModeChoice,
+    ::testing::Values(ModeCase{"program only", true, false, LaunchMode::Program, "exe"},
+                      ModeCase{"library only", false, true, LaunchMode::Library, "dll"},
+                      ModeCase{"both", true, true, LaunchMode::Program, "exe"}));
 
 TEST_F(Extraction, AnImageSlotWithLengthZeroStillCounts) {
     ContainerFile c;
@@ -152,7 +153,8 @@ TEST_F(Extraction, PiecesOutOfOrderWithGapsReadLikeAPackedContainer) {
     WriteSetup(c.Finish(MakeTrailer(img, {0, 0}, {b0, {0, 0}, {0, 0}, b3})));
     ASSERT_EQ(ExtractSecondarySetup(), 1);
     ContainerTrailer expected = MakeTrailer({0, 0}, {0, 0}, {{2, 1}, {0, 0}, {0, 0}, {3, 2}});
-    EXPECT_EQ(ReadWholeFile(tempSetupPath), Concat({{'I', 'M', '0', '3', '3'}, TrailerBytes(expected)}));
+    EXPECT_EQ(ReadWholeFile(tempSetupPath),
+              Concat({{'I', 'M', '0', '3', '3'}, TrailerBytes(expected)}));
 }
 
 TEST_F(Extraction, AnImageOffsetPastTheEndExpandsToNothing) {
@@ -191,12 +193,13 @@ ContainerTrailer BadSignature() {
 
 INSTANTIATE_TEST_SUITE_P(
     Trailers, ContainerFailures,
-    ::testing::Values(
-        FailureCase{"wrong signature", BadSignature(), KIV_MSG_DAMAGED},
-        FailureCase{"no image", MakeTrailer({0, 5}, {0, 5}, {{1, 1}}), KIV_MSG_NO_IMAGE},
-        FailureCase{"program offset 2^31", MakeTrailer({0x80000000u, 1}, {0, 0}, {}), KIV_MSG_DAMAGED},
-        FailureCase{"library offset 0xFFFFFFFF", MakeTrailer({0, 0}, {0xFFFFFFFFu, 1}, {}),
-                    KIV_MSG_DAMAGED}));
+    ::testing::Values(FailureCase{"wrong signature", BadSignature(), KIV_MSG_DAMAGED},
+                      FailureCase{"no image", MakeTrailer({0, 5}, {0, 5}, {{1, 1}}),
+                                  KIV_MSG_NO_IMAGE},
+                      FailureCase{"program offset 2^31", MakeTrailer({0x80000000u, 1}, {0, 0}, {}),
+                                  KIV_MSG_DAMAGED},
+                      FailureCase{"library offset 0xFFFFFFFF",
+                                  MakeTrailer({0, 0}, {0xFFFFFFFFu, 1}, {}), KIV_MSG_DAMAGED}));
 
 TEST_F(Extraction, AFileShorterThanATrailerIsDamaged) {
     WriteSetup(Bytes(55, 0));
@@ -234,7 +237,7 @@ TEST_F(Extraction, BothPathsTakeTheirShortForms) {
 // --- Temporary names -----------------------------------------------------
 
 class TempNames : public Extraction {
-  protected:
+   protected:
     std::string CreateAndClose(LaunchMode mode) {
         std::FILE* f = CreateTemporarySetupFile(mode);
         if (!f) {
@@ -327,8 +330,8 @@ TEST_F(TempNames, NoTemporaryDirectoryUsesTheNameAlone) {
 
 struct BlobFailure {
     const char* what;
-    size_t blob1Size;    // bytes present in the file
-    uint32_t blob1Claim; // bytes the trailer claims
+    size_t blob1Size;     // bytes present in the file
+    uint32_t blob1Claim;  // bytes the trailer claims
 };
 
 class BlobPastTheEnd : public Extraction, public ::testing::WithParamInterface<BlobFailure> {};
@@ -353,7 +356,8 @@ TEST_P(BlobPastTheEnd, StopsAfterTheBlobsBeforeIt) {
     // that could be read, and no trailer.
     Bytes out = ReadWholeFile(TempName(0));
     ASSERT_GE(out.size(), image.size() + b0.size());
-    EXPECT_EQ(Bytes(out.begin(), out.begin() + long(image.size() + b0.size())), Concat({image, b0}));
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + long(image.size() + b0.size())),
+              Concat({image, b0}));
     EXPECT_EQ((out.size() - image.size() - b0.size()) % 4096, 0u);
     EXPECT_LT(out.size() - image.size() - b0.size(), size_t(GetParam().blob1Claim));
 }

@@ -26,7 +26,9 @@ Bytes Expand(const Bytes& stream, long* inputPositionAfter = nullptr) {
     return ReadWholeFile(dir.File("out"));
 }
 
-Bytes Repeat(unsigned char byte, size_t count) { return Bytes(count, byte); }
+Bytes Repeat(unsigned char byte, size_t count) {
+    return Bytes(count, byte);
+}
 
 struct ExpandCase {
     const char* what;
@@ -43,13 +45,13 @@ TEST_P(ExpandVectors, ProducesExactly) {
 INSTANTIATE_TEST_SUITE_P(
     Streams, ExpandVectors,
     ::testing::Values(
-        ExpandCase{"end marker and fill bits", {0x00, 0x00}, {}},
-        ExpandCase{"empty input", {}, {}},
+        ExpandCase{"end marker and fill bits", {0x00, 0x00}, {}}, ExpandCase{"empty input", {}, {}},
         ExpandCase{"a single zero byte", {0x00}, {}},
         ExpandCase{"copy that overlaps its own output",
                    {0xB0, 0xD8, 0x80, 0x02, 0x80, 0x00},
                    {0x61, 0x62, 0x61, 0x62, 0x61, 0x62, 0x61, 0x62}},
-        ExpandCase{"longest copy repeats one byte", {0xB0, 0x80, 0x07, 0xC0, 0x00}, Repeat(0x61, 18)},
+        ExpandCase{
+            "longest copy repeats one byte", {0xB0, 0x80, 0x07, 0xC0, 0x00}, Repeat(0x61, 18)},
         ExpandCase{"window index is absolute",
                    {0xB0, 0xD8, 0xAC, 0x76, 0x40, 0x00, 0x80, 0x00, 0x00},
                    {0x61, 0x62, 0x63, 0x64, 0x61, 0x62}},
@@ -95,7 +97,8 @@ TEST(ExpandLzss, StopsAtTheEndMarkerAndLeavesTheRestUnread) {
 // the input with no byte (which is how a cut-off stream is told apart).
 TEST(ExpandLzss, SharesTheBitCursorWithTheReader) {
     ScratchDir dir;
-    Bytes stream = StreamWriter().Bits(0x5, 3).Literal(0x41).Match(1, 3).End().Bits(0x5A, 8).Finish();
+    Bytes stream =
+        StreamWriter().Bits(0x5, 3).Literal(0x41).Match(1, 3).End().Bits(0x5A, 8).Finish();
     WriteWholeFile(dir.File("in"), stream);
     std::FILE* in = std::fopen(dir.File("in").c_str(), "rb");
     std::FILE* out = std::fopen(dir.File("out").c_str(), "wb");
@@ -121,10 +124,10 @@ TEST(BitReader, ReadsMostSignificantBitFirstAcrossBytes) {
     EXPECT_EQ(reader->mask, 0x80);
     EXPECT_EQ(reader->currentByte, 0);
     EXPECT_EQ(ReadBit(reader), 1);
-    EXPECT_EQ(ReadBits(reader, 3), 0x2u);       // 010
-    EXPECT_EQ(ReadBits(reader, 8), 0x53u);      // 0101 0011
-    EXPECT_EQ(ReadBits(reader, 4), 0xCu);       // 1100
-    EXPECT_EQ(ReadBit(reader), 0);              // input ended
+    EXPECT_EQ(ReadBits(reader, 3), 0x2u);   // 010
+    EXPECT_EQ(ReadBits(reader, 8), 0x53u);  // 0101 0011
+    EXPECT_EQ(ReadBits(reader, 4), 0xCu);   // 1100
+    EXPECT_EQ(ReadBit(reader), 0);          // input ended
     EXPECT_EQ(reader->currentByte, -1);
     EXPECT_EQ(reader->mask, 0x80);
     EXPECT_EQ(ReadBits(reader, 12), 0u);

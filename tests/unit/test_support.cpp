@@ -73,7 +73,9 @@ StreamWriter& StreamWriter::Bits(uint32_t value, int count) {
     return *this;
 }
 
-StreamWriter& StreamWriter::Literal(unsigned char byte) { return Bits(1, 1).Bits(byte, 8); }
+StreamWriter& StreamWriter::Literal(unsigned char byte) {
+    return Bits(1, 1).Bits(byte, 8);
+}
 
 StreamWriter& StreamWriter::Literals(const Bytes& bytes) {
     for (unsigned char b : bytes) {
@@ -86,9 +88,13 @@ StreamWriter& StreamWriter::Match(unsigned index, unsigned length) {
     return Bits(0, 1).Bits(index, 12).Bits(length - 2, 4);
 }
 
-StreamWriter& StreamWriter::End() { return Bits(0, 13); }
+StreamWriter& StreamWriter::End() {
+    return Bits(0, 13);
+}
 
-Bytes LiteralStream(const Bytes& plain) { return StreamWriter().Literals(plain).End().Finish(); }
+Bytes LiteralStream(const Bytes& plain) {
+    return StreamWriter().Literals(plain).End().Finish();
+}
 
 Bytes TrailerBytes(const ContainerTrailer& trailer) {
     Bytes bytes(kTrailerSize);
@@ -139,7 +145,9 @@ static void Put32(Bytes& b, size_t at, uint32_t v) {
     Put16(b, at + 2, v >> 16);
 }
 
-static size_t StandardOptionalHeaderSize(bool pe64) { return pe64 ? 240 : 224; }
+static size_t StandardOptionalHeaderSize(bool pe64) {
+    return pe64 ? 240 : 224;
+}
 
 size_t SecurityDirectoryOffset(const PeLayout& layout) {
     return layout.peOffset + 24 + (layout.pe64 ? 112 : 96) + 8 * 4;

@@ -11,8 +11,12 @@ namespace kivpack {
 
 enum { kStreamBuffer = 1 << 20 };
 
-void FailUsage(const std::string& message) { throw Failure{kExitUsage, message}; }
-void FailBad(const std::string& message) { throw Failure{kExitBad, message}; }
+void FailUsage(const std::string& message) {
+    throw Failure{kExitUsage, message};
+}
+void FailBad(const std::string& message) {
+    throw Failure{kExitBad, message};
+}
 
 std::string AsTerminalText(const char* text) {
     std::string out;
@@ -44,7 +48,9 @@ Arguments::Arguments(int argc, char** argv) {
     }
 }
 
-static bool IsOptionLike(const std::string& a) { return a.size() > 1 && a[0] == '-'; }
+static bool IsOptionLike(const std::string& a) {
+    return a.size() > 1 && a[0] == '-';
+}
 
 bool Arguments::Flag(const std::string& name) {
     bool found = false;
@@ -179,6 +185,8 @@ unsigned long long FileSize(std::FILE* f) {
     return (unsigned long long)st.st_size;
 }
 
-bool ProgressWanted() { return isatty(fileno(stderr)) != 0; }
+bool ProgressWanted() {
+    return isatty(fileno(stderr)) != 0;
+}
 
 }  // namespace kivpack

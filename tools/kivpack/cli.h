@@ -27,16 +27,16 @@ std::string AsTerminalText(const char* text);
 // Arguments of one subcommand, after its name. Options are taken in any
 // order; "--" ends them.
 class Arguments {
-  public:
+   public:
     Arguments(int argc, char** argv);
-    bool Flag(const std::string& name);                        // e.g. "--json"
-    bool Option(const std::string& name, std::string* value);  // e.g. "-o" FILE
-    std::vector<std::string> Options(const std::string& name); // repeatable
+    bool Flag(const std::string& name);                         // e.g. "--json"
+    bool Option(const std::string& name, std::string* value);   // e.g. "-o" FILE
+    std::vector<std::string> Options(const std::string& name);  // repeatable
     // The positional arguments; any option left unknown is a usage error.
     std::vector<std::string> Positionals(size_t expected, const char* usage);
     bool WantsHelp() const { return wantsHelp_; }
 
-  private:
+   private:
     std::vector<std::string> args_;
     std::vector<bool> used_;
     bool wantsHelp_ = false;
@@ -59,14 +59,14 @@ File OpenInput(const std::string& path);
 // beside the target under a temporary name and renamed by Commit(). Without
 // a commit (an error, an exception) the temporary file is removed.
 class AtomicOutput {
-  public:
+   public:
     explicit AtomicOutput(const std::string& path);
     ~AtomicOutput();
     std::FILE* stream() const { return stream_; }
     // Flushes, checks for write errors, and renames into place.
     void Commit();
 
-  private:
+   private:
     std::string path_;
     std::string temp_;
     std::FILE* stream_ = nullptr;

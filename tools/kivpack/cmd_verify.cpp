@@ -76,8 +76,8 @@ int RunVerify(int argc, char** argv) {
             unsigned long long end = (unsigned long long)s.offset + s.length;
             if (!IsUsablePosition(s.offset) || end > info.fileSize) {
                 problems.push_back("setup information " + std::to_string(i) + " (offset " +
-                                   std::to_string(s.offset) + ", length " + std::to_string(s.length) +
-                                   ") lies outside the file");
+                                   std::to_string(s.offset) + ", length " +
+                                   std::to_string(s.length) + ") lies outside the file");
             }
         }
     }

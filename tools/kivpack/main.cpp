@@ -16,9 +16,12 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"build", kivpack::RunBuild, "pack a stub, secondary setup images and setup information into a setup"},
-    {"list", kivpack::RunList, "show the slots of a setup's container and what the bootstrapper would do"},
-    {"extract", kivpack::RunExtract, "write what the bootstrapper would leave in its temporary file"},
+    {"build", kivpack::RunBuild,
+     "pack a stub, secondary setup images and setup information into a setup"},
+    {"list", kivpack::RunList,
+     "show the slots of a setup's container and what the bootstrapper would do"},
+    {"extract", kivpack::RunExtract,
+     "write what the bootstrapper would leave in its temporary file"},
     {"verify", kivpack::RunVerify, "check a setup's container and report every problem found"},
     {"compress", kivpack::RunCompress, "compress a file into an image stream"},
     {"expand", kivpack::RunExpand, "expand an image stream exactly as the bootstrapper does"},

@@ -7,9 +7,13 @@
 namespace kivpack {
 
 ProgressMeter::ProgressMeter(std::string label)
-    : label_(std::move(label)), wanted_(ProgressWanted()), start_(std::chrono::steady_clock::now()) {}
+    : label_(std::move(label)),
+      wanted_(ProgressWanted()),
+      start_(std::chrono::steady_clock::now()) {}
 
-ProgressMeter::~ProgressMeter() { Finish(); }
+ProgressMeter::~ProgressMeter() {
+    Finish();
+}
 
 void ProgressMeter::Update(uint64_t done, uint64_t total) {
     if (!wanted_ || total == 0) {

@@ -13,13 +13,13 @@ namespace kivpack {
 // redirected output stay clean. The line is cleared by Finish() or the
 // destructor.
 class ProgressMeter {
-  public:
+   public:
     explicit ProgressMeter(std::string label);
     ~ProgressMeter();
     void Update(uint64_t done, uint64_t total);
     void Finish();
 
-  private:
+   private:
     std::string label_;
     bool wanted_;
     bool drawn_ = false;
