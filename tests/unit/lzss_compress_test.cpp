@@ -16,20 +16,6 @@
 
 namespace {
 
-// Expands `stream` through real files, as the bootstrapper does.
-Bytes Expand(const Bytes& stream) {
-    ScratchDir dir;
-    WriteWholeFile(dir.File("in"), stream);
-    std::FILE* in = std::fopen(dir.File("in").c_str(), "rb");
-    std::FILE* out = std::fopen(dir.File("out").c_str(), "wb");
-    BitReader* reader = CreateBitReader(in);
-    ExpandLzss(reader, out);
-    ReleaseBitReader(reader);
-    std::fclose(in);
-    std::fclose(out);
-    return ReadWholeFile(dir.File("out"));
-}
-
 // The least number of bits any stream for `plain` needs, end marker included,
 // found the slow way: the expander's window is simulated byte by byte, every
 // window index 1..4095 is tried as a copy source at every position, with the
@@ -184,7 +170,7 @@ TEST_P(LeastSize, EqualsTheExhaustiveOptimum) {
         EXPECT_EQ(stats.bits, least);
         EXPECT_EQ(stream.size(), (stats.bits + 7) / 8);
         EXPECT_EQ(stats.bytes, stream.size());
-        EXPECT_EQ(Expand(stream), plain);
+        EXPECT_EQ(ExpandStream(stream), plain);
     }
 }
 
@@ -234,10 +220,10 @@ TEST_P(RoundTrip, OptimalAndGreedyStreamsExpandToTheInput) {
     const Bytes& plain = GetParam().plain;
     LzssStats optimal, greedy;
     Bytes stream = CompressLzss(plain.data(), plain.size(), &optimal);
-    ASSERT_EQ(Expand(stream), plain);
+    ASSERT_EQ(ExpandStream(stream), plain);
     Bytes greedyStream =
         CompressLzss(plain.data(), plain.size(), &greedy, nullptr, LzssParse::kGreedy);
-    ASSERT_EQ(Expand(greedyStream), plain);
+    ASSERT_EQ(ExpandStream(greedyStream), plain);
     EXPECT_LE(optimal.bits, greedy.bits);
     // No stream beats one literal per byte by more than copies allow, and
     // none is worse than all literals.
@@ -262,7 +248,7 @@ TEST(CompressLzss, ThreadsNeverChangeTheStreamAndBlocksNeverChangeItsSize) {
         Bytes one = CompressLzss(plain.data(), plain.size(), &first, nullptr, LzssParse::kOptimal,
                                  {blockSize, 1});
         EXPECT_EQ(first.bits, whole.bits);
-        EXPECT_EQ(Expand(one), plain);
+        EXPECT_EQ(ExpandStream(one), plain);
         for (unsigned threads : {2u, 4u}) {
             EXPECT_EQ(CompressLzss(plain.data(), plain.size(), nullptr, nullptr,
                                    LzssParse::kOptimal, {blockSize, threads}),
@@ -272,7 +258,7 @@ TEST(CompressLzss, ThreadsNeverChangeTheStreamAndBlocksNeverChangeItsSize) {
         LzssStats greedy;
         Bytes greedyStream = CompressLzss(plain.data(), plain.size(), &greedy, nullptr,
                                           LzssParse::kGreedy, {blockSize, 2});
-        EXPECT_EQ(Expand(greedyStream), plain);
+        EXPECT_EQ(ExpandStream(greedyStream), plain);
         EXPECT_LE(whole.bits, greedy.bits);
     }
 }
@@ -304,7 +290,7 @@ TEST(CompressLzss, FileOutputMatchesTheBufferAndReportsProgress) {
     std::fclose(out);
     Bytes stream = ReadWholeFile(dir.File("stream"));
     EXPECT_EQ(stream.size(), stats.bytes);
-    EXPECT_EQ(Expand(stream), plain);
+    EXPECT_EQ(ExpandStream(stream), plain);
     ASSERT_FALSE(reports.empty());
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
     EXPECT_EQ(reports.back(), plain.size());

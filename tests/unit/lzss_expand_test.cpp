@@ -9,23 +9,6 @@
 
 namespace {
 
-// Expands `stream` from a real file into a real file, as the extraction does.
-Bytes Expand(const Bytes& stream, long* inputPositionAfter = nullptr) {
-    ScratchDir dir;
-    WriteWholeFile(dir.File("in"), stream);
-    std::FILE* in = std::fopen(dir.File("in").c_str(), "rb");
-    std::FILE* out = std::fopen(dir.File("out").c_str(), "wb");
-    BitReader* reader = CreateBitReader(in);
-    ExpandLzss(reader, out);
-    ReleaseBitReader(reader);
-    if (inputPositionAfter) {
-        *inputPositionAfter = std::ftell(in);
-    }
-    std::fclose(in);
-    std::fclose(out);
-    return ReadWholeFile(dir.File("out"));
-}
-
 Bytes Repeat(unsigned char byte, size_t count) {
     return Bytes(count, byte);
 }
@@ -39,7 +22,7 @@ struct ExpandCase {
 class ExpandVectors : public ::testing::TestWithParam<ExpandCase> {};
 
 TEST_P(ExpandVectors, ProducesExactly) {
-    EXPECT_EQ(Expand(GetParam().stream), GetParam().expected) << GetParam().what;
+    EXPECT_EQ(ExpandStream(GetParam().stream), GetParam().expected) << GetParam().what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -73,22 +56,22 @@ TEST(ExpandLzss, WindowWrapsAfter4095Bytes) {
     Bytes expected = plain;
     expected.push_back(plain[4094]);  // stored at index 4095
     expected.push_back(plain[4095]);  // stored at index 0
-    EXPECT_EQ(Expand(stream), expected);
+    EXPECT_EQ(ExpandStream(stream), expected);
 }
 
 TEST(ExpandLzss, EachExpansionStartsFromAZeroWindow) {
     // The first stream leaves 0x61 at index 1; the second must not see it.
     Bytes first = StreamWriter().Literal(0x61).End().Finish();
     Bytes second = StreamWriter().Match(1, 2).End().Finish();
-    Expand(first);
-    EXPECT_EQ(Expand(second), Bytes({0x00, 0x00}));
+    ExpandStream(first);
+    EXPECT_EQ(ExpandStream(second), Bytes({0x00, 0x00}));
 }
 
 TEST(ExpandLzss, StopsAtTheEndMarkerAndLeavesTheRestUnread) {
     Bytes stream = StreamWriter().Literal(0x41).End().Finish();  // 22 bits: 3 bytes
     Bytes input = Concat({stream, {0xEE, 0xEE}});
     long position = 0;
-    EXPECT_EQ(Expand(input, &position), Bytes({0x41}));
+    EXPECT_EQ(ExpandStream(input, &position), Bytes({0x41}));
     EXPECT_EQ(position, 3);
 }
 

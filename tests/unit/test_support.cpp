@@ -1,5 +1,8 @@
 #include "tests/unit/test_support.h"
 
+#include "container/bit_reader.h"
+#include "container/lzss_expand.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -94,6 +97,22 @@ StreamWriter& StreamWriter::End() {
 
 Bytes LiteralStream(const Bytes& plain) {
     return StreamWriter().Literals(plain).End().Finish();
+}
+
+Bytes ExpandStream(const Bytes& stream, long* inputPositionAfter) {
+    ScratchDir dir;
+    WriteWholeFile(dir.File("in"), stream);
+    std::FILE* in = std::fopen(dir.File("in").c_str(), "rb");
+    std::FILE* out = std::fopen(dir.File("out").c_str(), "wb");
+    BitReader* reader = CreateBitReader(in);
+    ExpandLzss(reader, out);
+    ReleaseBitReader(reader);
+    if (inputPositionAfter) {
+        *inputPositionAfter = std::ftell(in);
+    }
+    std::fclose(in);
+    std::fclose(out);
+    return ReadWholeFile(dir.File("out"));
 }
 
 Bytes TrailerBytes(const ContainerTrailer& trailer) {

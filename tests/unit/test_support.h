@@ -45,6 +45,10 @@ class StreamWriter {
 // A stream that produces exactly `plain`: literals and the end marker.
 Bytes LiteralStream(const Bytes& plain);
 
+// Expands `stream` from a real file into a real file, as the extraction
+// does; *inputPositionAfter receives where the input stream stood afterwards.
+Bytes ExpandStream(const Bytes& stream, long* inputPositionAfter = nullptr);
+
 Bytes TrailerBytes(const ContainerTrailer& trailer);
 ContainerTrailer MakeTrailer(PayloadSlot program, PayloadSlot library,
                              const std::vector<PayloadSlot>& info);
