@@ -13,7 +13,7 @@
 
 // Opens the report named by KIV_E2E_REPORT with `suffix` appended; null
 // without that variable.
-static FILE* OpenReport(const char* suffix, char* name, DWORD size) {
+inline FILE* OpenReport(const char* suffix, char* name, DWORD size) {
     DWORD n = GetEnvironmentVariableA("KIV_E2E_REPORT", name, size);
     if (n == 0 || n + strlen(suffix) + 1 > size) {
         return NULL;
@@ -22,7 +22,7 @@ static FILE* OpenReport(const char* suffix, char* name, DWORD size) {
     return fopen(name, "wb");
 }
 
-static void WriteValue(FILE* report, const char* key, const char* value) {
+inline void WriteValue(FILE* report, const char* key, const char* value) {
     fprintf(report, "%s=", key);
     for (const char* p = value; *p; ++p) {
         if (*p == '\t') {
@@ -39,7 +39,7 @@ static void WriteValue(FILE* report, const char* key, const char* value) {
 }
 
 // Writes `key`, `key`short and `key`long for `path`.
-static void WritePath(FILE* report, const char* key, const char* path) {
+inline void WritePath(FILE* report, const char* key, const char* path) {
     char converted[1024], name[64];
     WriteValue(report, key, path);
     converted[0] = 0;
@@ -53,7 +53,7 @@ static void WritePath(FILE* report, const char* key, const char* path) {
 }
 
 // Copies the file `from` to `to` byte for byte; gives 1 on success.
-static int CopyWholeFile(const char* from, const char* to) {
+inline int CopyWholeFile(const char* from, const char* to) {
     FILE* in = fopen(from, "rb");
     FILE* out = in ? fopen(to, "wb") : NULL;
     int ok = in && out;
@@ -77,7 +77,7 @@ static int CopyWholeFile(const char* from, const char* to) {
 // planted beside the bootstrapper must never be what the secondary library
 // gets. (A system library's name would show nothing under Wine: Wine runs
 // its own code for those, whatever file its search found first.)
-static void WriteLibraryProbe(FILE* report) {
+inline void WriteLibraryProbe(FILE* report) {
     char path[MAX_PATH] = "none";
     HMODULE library = LoadLibraryA("kivplant.dll");
     if (library) {
@@ -90,7 +90,7 @@ static void WriteLibraryProbe(FILE* report) {
 // Ends the report: copies the module's own file beside it as ".image", then
 // renames the report from ".part" to ".txt", so a reader that finds the
 // ".txt" knows that everything is in place.
-static void FinishReport(FILE* report, const char* partName, HMODULE module) {
+inline void FinishReport(FILE* report, const char* partName, HMODULE module) {
     char self[MAX_PATH], image[MAX_PATH + 16], done[MAX_PATH + 16];
     GetModuleFileNameA(module, self, sizeof self);
     WritePath(report, "self", self);

@@ -3,13 +3,25 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/open_file.h"
 #include "platform/platform.h"
+#include "state/setup_state.h"
 
 FakePlatform& TheFakePlatform() {
     static FakePlatform fake;
     return fake;
+}
+
+void ResetFakePlatform(const std::string& folder) {
+    FakePlatform& fake = TheFakePlatform();
+    fake = FakePlatform();
+    fake.modulePath = folder + "/setup.exe";
+    fake.tempPath = folder + "/tmp\\";
+    std::filesystem::create_directory(folder + "/tmp");
+    bootstrapPath[0] = 0;
+    tempSetupPath[0] = 0;
 }
 
 // Copies like the Win32 calls: the whole text when it fits with its zero,

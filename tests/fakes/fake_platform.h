@@ -59,6 +59,13 @@ struct FakePlatform {
 // The fake that the Platform* functions consult; tests reset it in SetUp.
 FakePlatform& TheFakePlatform();
 
+// Resets the fake to a bootstrapper at `folder`/setup.exe whose temporary
+// directory is `folder`/tmp with a trailing backslash, makes that folder (on
+// Windows the backslash separates it from the name, so it must exist;
+// elsewhere it is part of the file's name), and clears the paths that the
+// extraction fills.
+void ResetFakePlatform(const std::string& folder);
+
 // Appends one entry to the fake's event log.
 void RecordEvent(const std::string& event);
 

@@ -34,17 +34,10 @@ enum class Image { Program, Library, Damaged };
 class Run : public ::testing::Test {
    protected:
     void SetUp() override {
-        TheFakePlatform() = FakePlatform();
-        TheFakePlatform().modulePath = dir.File("setup.exe");
-        TheFakePlatform().tempPath = dir.File("tmp") + "\\";
-        // On Windows the backslash separates the folder from the name, so the
-        // folder must exist; elsewhere it is part of the file's name.
-        std::filesystem::create_directory(dir.File("tmp"));
+        ResetFakePlatform(dir.path());
         TheFakePlatform().setupEntry = reinterpret_cast<void*>(&RecordingSetup);
         // A stale report from before the run must not show.
         ReportError("stale");
-        tempSetupPath[0] = 0;
-        bootstrapPath[0] = 0;
     }
 
     void WriteBootstrapper(Image image) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -34,16 +33,9 @@ struct ContainerFile {
 class Extraction : public ::testing::Test {
    protected:
     void SetUp() override {
-        TheFakePlatform() = FakePlatform();
-        TheFakePlatform().modulePath = dir.File("setup.exe");
-        TheFakePlatform().tempPath = dir.File("tmp") + "\\";
-        // On Windows the backslash separates "tmp" from the name, so the
-        // folder must exist; elsewhere it is part of the file's name.
-        std::filesystem::create_directory(dir.File("tmp"));
+        ResetFakePlatform(dir.path());
         ResetErrorLatch();
         launchMode = LaunchMode::Library;
-        bootstrapPath[0] = 0;
-        tempSetupPath[0] = 0;
     }
 
     void WriteSetup(const Bytes& file) { WriteWholeFile(dir.File("setup.exe"), file); }
